@@ -1,0 +1,29 @@
+#pragma once
+// The window's controls that the FTP side works on. The window (app/frmFTP) owns them.
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QComboBox;
+
+struct RemoteWidgets {
+    QLineEdit* txtAddress = nullptr;
+    QLineEdit* txtUsername = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QLabel* lblStatus = nullptr;
+    QLabel* lblRemoteDirectory = nullptr;
+    QListWidget* lstRemote = nullptr;   // several entries selectable
+    QPushButton* cmdConecta = nullptr;
+    QPushButton* cmdEnvia = nullptr;
+    QPushButton* cmdRecebe = nullptr;
+    QPushButton* cmdMkDir = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPlainTextEdit* txtLog = nullptr;   // read-only, append only
+};
+
+struct LocalWidgets {
+    QComboBox* drvList = nullptr;       // the machine's drives
+    QListWidget* dirList = nullptr;     // folder tree of the open folder
+    QListWidget* filList = nullptr;     // its files, several selectable
+};

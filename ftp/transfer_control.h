@@ -1,0 +1,90 @@
+#pragma once
+// The transfer control: the one component that speaks FTP. It runs one command at a time,
+// asynchronously, and reports its progress as state numbers on the thread that owns it.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <stdexcept>
+
+// One FTP command: a verb and its arguments, kept apart because a name may hold blanks
+// ("recv PED 1.txt /pedidos/PED 1.txt" cannot be split back). text() composes the line the log
+// shows: the verb, then each argument after one blank, never quoted ("cd " with an empty folder).
+struct FtpCommand {
+    QString verb;
+    QStringList args;
+
+    QString text() const
+    {
+        QString t = verb;
+        for (const QString& a : args)
+            t += QLatin1Char(' ') + a;
+        return t;
+    }
+    bool operator==(const FtpCommand&) const = default;
+};
+
+// A failure raised by an operation of the control (not a failed server reply: those end the
+// command with state 11). `number` is what the failure boxes show.
+class TransferError : public std::runtime_error {
+public:
+    TransferError(int number, const QString& description)
+        : std::runtime_error(description.toStdString()), number_(number), description_(description) {}
+    int number() const { return number_; }
+    QString description() const { return description_; }
+
+private:
+    int number_;
+    QString description_;
+};
+
+// State numbers of StateChanged.
+namespace ftpstate {
+enum : int {
+    Resolving = 1, Resolved = 2, Connecting = 3, Connected = 4, Requesting = 5, RequestSent = 6,
+    Receiving = 7, ResponseReceived = 8, Disconnecting = 9, Disconnected = 10, Error = 11,
+    ResponseCompleted = 12,
+};
+}
+
+class ITransferControl {
+public:
+    virtual ~ITransferControl() = default;
+
+    // Server address as typed: "host", "host:port", "ftp://host[:port]", "ftps://host[:port]"
+    // (explicit TLS). Port 21 by default. A malformed address fails the next Execute.
+    virtual void setAddress(const QString& address) = 0;
+    virtual void setUserName(const QString& user) = 0;
+    virtual void setPassword(const QString& password) = 0;
+
+    // Starts a command and returns at once. Commands: "dir", "pwd", "cd <folder>",
+    // "recv <remote name> <local path>", "send <local path> <remote path>", "delete <name>",
+    // "rmdir <folder>", "mkdir <folder>", "quit"/"Quit". May throw TransferError.
+    virtual void Execute(const FtpCommand& command) = 0;
+
+    // True while the last command is running.
+    virtual bool StillExecuting() const = 0;
+
+    // Stops the running command; the next command reconnects by itself when needed.
+    virtual void Cancel() = 0;
+
+    // The next piece, at most `size` characters, of the last command's answer ("dir": one
+    // line per entry ended by CR LF, folders ending in "/", always starting with "./" and "../";
+    // "pwd": the current remote folder). An empty text once the answer is used up.
+    virtual QString GetChunk(int size) = 0;
+
+    // The report of the last failed response (the server's reply text), for state 11.
+    virtual QString ResponseInfo() const = 0;
+
+    // True when the last command finished and succeeded. For "recv": the local file is
+    // complete (its size equals the remote size when the server reports one); a failed "recv"
+    // leaves no file at the local path.
+    virtual bool LastSucceeded() const = 0;
+
+    // StateChanged: called with each state number, always on the thread that created the
+    // control, from its event processing (queued, never from inside Execute).
+    virtual void setStateListener(std::function<void(int)> listener) = 0;
+
+    // Blocks the caller at most `maxMs` milliseconds, returning early when the running command
+    // makes progress or ends. Lets the wait loop sleep instead of spinning.
+    virtual void waitForProgress(int maxMs) = 0;
+};
