@@ -71,4 +71,18 @@ QString findFileIgnoringCase(const QString& folder, const QString& name)
     return base + name;
 }
 
+QString freeFileName(const QString& folder, const QString& name)
+{
+    if (!QFileInfo::exists(joinName(folder, name)))
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 2;; ++n) {
+        const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+        if (!QFileInfo::exists(joinName(folder, candidate)))
+            return candidate;
+    }
+}
+
 } // namespace paths

@@ -30,4 +30,8 @@ QString joinName(const QString& folder, const QString& name);
 // such file exists, the path with `name` as given.
 QString findFileIgnoringCase(const QString& folder, const QString& name);
 
+// A name for `name` inside `folder` that no file uses yet: `name` itself when free, otherwise
+// "PED1 (2).txt", "PED1 (3).txt", ... (the number before the last extension). Never overwrites.
+QString freeFileName(const QString& folder, const QString& name);
+
 } // namespace paths

@@ -1,0 +1,38 @@
+#pragma once
+// The import of one order file.
+#include "app/clock.h"
+#include "import/import_state.h"
+#include "import/report.h"
+
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+enum class ImportOutcome {
+    Booked,                    // header and every item booked
+    BookedWithMissingProducts, // header booked, some products not found (noted on the order)
+    AlreadyBooked,             // the order number is already in saida.fkftp: nothing written
+    NotBooked,                 // the customer could not be settled: nothing kept
+};
+
+struct ImportResult {
+    ImportOutcome outcome = ImportOutcome::NotBooked;
+    qint32 orderNumber = 0;
+    QStringList missingProducts;   // "barcode | name"
+};
+
+// A file that cannot be imported: the message names the file and, where it applies, the line.
+class ImportError : public std::runtime_error {
+public:
+    explicit ImportError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    QString message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// Books the order file at CAMINHO_ARQUIVO in one database transaction: begun before the
+// duplicate check, committed at the end, rolled back on any failure (then ImportError is thrown,
+// carrying the file name and the failure; nothing of the order stays in the database).
+ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, const IClock& clock,
+                           IImportReport& report);
