@@ -1,0 +1,166 @@
+#include "import/batch.h"
+
+#include "app/paths.h"
+#include "import/import_order.h"
+#include "import/session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString describe(const std::exception& e) { return QString::fromStdString(e.what()); }
+
+bool isOrderFileName(const QString& name)
+{
+    // Exact, case-sensitive test of the last four characters: PED2.TXT and NOTA.csv stay.
+    return name.endsWith(QLatin1String(".txt"), Qt::CaseSensitive);
+}
+
+fs::path toPath(const QString& p) { return fs::path(p.toStdString()); }
+
+} // namespace
+
+QString BatchSummary::summaryLine() const
+{
+    return QStringLiteral("Pedidos: %1 importados, %2 com produtos faltando, %3 já importados, %4 com falha")
+        .arg(booked)
+        .arg(bookedWithMissing)
+        .arg(alreadyBooked)
+        .arg(failed + notBooked);
+}
+
+QString COPIA_ARQUIVO(const QString& folder, const QString& name)
+{
+    const QString source = paths::joinName(folder, name);
+    const QString archive = paths::joinName(folder, QStringLiteral("importados"));
+    std::error_code ec;
+    fs::create_directories(toPath(archive), ec);
+    if (ec || !QFileInfo(archive).isDir()) {
+        throw std::runtime_error(QStringLiteral("Não foi possível criar a pasta %1: %2")
+                                     .arg(archive, QString::fromStdString(ec.message())).toStdString());
+    }
+    const QString targetName = paths::freeFileName(archive, name);
+    const QString target = paths::joinName(archive, targetName);
+
+    const auto sourceSize = fs::file_size(toPath(source), ec);
+    if (ec) {
+        throw std::runtime_error(QStringLiteral("Não foi possível ler %1: %2")
+                                     .arg(source, QString::fromStdString(ec.message())).toStdString());
+    }
+    // copy_file without overwrite: a file of that name appearing meanwhile makes it fail, never lost.
+    if (!fs::copy_file(toPath(source), toPath(target), fs::copy_options::none, ec) || ec) {
+        fs::remove(toPath(target) , ec); // a partial copy must not stay in the archive
+        throw std::runtime_error(QStringLiteral("Não foi possível copiar %1 para %2: %3")
+                                     .arg(source, target, QString::fromStdString(ec.message())).toStdString());
+    }
+    const auto copiedSize = fs::file_size(toPath(target), ec);
+    if (ec || copiedSize != sourceSize) {
+        std::error_code ignored;
+        fs::remove(toPath(target), ignored);
+        throw std::runtime_error(QStringLiteral("A cópia de %1 em %2 ficou incompleta; o arquivo foi mantido")
+                                     .arg(source, target).toStdString());
+    }
+    if (!fs::remove(toPath(source), ec) || ec) {
+        throw std::runtime_error(QStringLiteral("%1 foi arquivado em %2, mas não pôde ser apagado: %3")
+                                     .arg(source, target, QString::fromStdString(ec.message())).toStdString());
+    }
+    return target;
+}
+
+BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportState& state,
+                           const QString& executableFolder, const FileListView& files, const IClock& clock,
+                           IImportReport& report, const ConnectionOpener& opener)
+{
+    BatchSummary summary;
+
+    try {
+        rewriteFtpIni();
+    } catch (const std::exception& e) {
+        report.critical(describe(e));
+        return summary;
+    }
+
+    try {
+        if (!ABRE_BANCO(state, executableFolder, report, opener))
+            return summary; // a configuration check failed; its message was shown
+    } catch (const std::exception& e) {
+        report.critical(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(describe(e)));
+        return summary;
+    }
+    summary.sessionOpened = true;
+
+    const int total = files.count();
+    for (int INDICE_ARQUIVO = 0; INDICE_ARQUIVO < total; ++INDICE_ARQUIVO) {
+        const QString NOME_ARQUIVO = files.entry(INDICE_ARQUIVO);
+        if (!isOrderFileName(NOME_ARQUIVO))
+            continue;
+        const QString folder = files.folderPath();
+        const QString CAMINHO_ARQUIVO = paths::joinName(folder, NOME_ARQUIVO);
+        report.progress(QStringLiteral("Importando %1 (%2 de %3)").arg(NOME_ARQUIVO).arg(INDICE_ARQUIVO + 1).arg(total));
+
+        ImportResult result;
+        try {
+            result = IMPORTA_ZELTO(CAMINHO_ARQUIVO, state, clock, report);
+        } catch (const ImportError& e) {
+            ++summary.failed;
+            summary.failedFiles << NOME_ARQUIVO;
+            report.critical(e.message());
+            continue; // the file stays in the folder for the next run
+        } catch (const std::exception& e) {
+            ++summary.failed;
+            summary.failedFiles << NOME_ARQUIVO;
+            report.critical(QStringLiteral("%1: %2").arg(NOME_ARQUIVO, describe(e)));
+            continue;
+        }
+
+        switch (result.outcome) {
+        case ImportOutcome::Booked:
+            ++summary.booked;
+            report.log(QStringLiteral("%1: pedido %2 importado").arg(NOME_ARQUIVO).arg(result.orderNumber));
+            break;
+        case ImportOutcome::BookedWithMissingProducts:
+            ++summary.bookedWithMissing;
+            report.log(QStringLiteral("%1: pedido %2 importado SEM os produtos: %3")
+                           .arg(NOME_ARQUIVO)
+                           .arg(result.orderNumber)
+                           .arg(result.missingProducts.join(QStringLiteral("; "))));
+            break;
+        case ImportOutcome::AlreadyBooked:
+            ++summary.alreadyBooked;
+            report.log(QStringLiteral("%1: pedido %2 já importado antes").arg(NOME_ARQUIVO).arg(result.orderNumber));
+            break;
+        case ImportOutcome::NotBooked:
+            // Nothing of the order was kept: the file stays for the next run instead of being archived.
+            ++summary.notBooked;
+            summary.failedFiles << NOME_ARQUIVO;
+            report.critical(QStringLiteral("%1: pedido %2 não importado (cliente não localizado nem cadastrado); "
+                                           "o arquivo foi mantido na pasta")
+                                .arg(NOME_ARQUIVO)
+                                .arg(result.orderNumber));
+            continue;
+        }
+
+        try {
+            COPIA_ARQUIVO(folder, NOME_ARQUIVO);
+        } catch (const std::exception& e) {
+            ++summary.failed;
+            summary.failedFiles << NOME_ARQUIVO;
+            report.critical(describe(e));
+        }
+    }
+
+    files.refresh();
+
+    const QDir dir(files.folderPath());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (!isOrderFileName(name))
+            summary.otherFiles << name;
+    }
+    return summary;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The import batch: rewrites ftp.ini, opens the database session and books every ".txt" order
+// file of the local folder, archiving each handled file into "importados".
+#include "app/clock.h"
+#include "import/database.h"
+#include "import/import_state.h"
+#include "import/report.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The local file list as the batch sees it (the window's folder and file lists).
+struct FileListView {
+    std::function<QString()> folderPath;    // folder-list form: "C:\PEDIDOS", "/srv/pedidos", "/"
+    std::function<int()> count;
+    std::function<QString(int)> entry;
+    std::function<void()> refresh;
+};
+
+struct BatchSummary {
+    bool sessionOpened = false;     // false: ftp.ini or the database stopped the batch before any file
+    int booked = 0;                 // booked whole
+    int bookedWithMissing = 0;      // booked, some products not found
+    int alreadyBooked = 0;          // skipped: the order number was booked before
+    int notBooked = 0;              // the customer could not be settled: nothing booked
+    int failed = 0;                 // import failed (rolled back, file left in place) or archiving failed
+    QStringList failedFiles;
+    QStringList otherFiles;         // names left in the local folder that are not order files
+
+    bool success() const { return sessionOpened && failed == 0 && notBooked == 0 && bookedWithMissing == 0; }
+    // "Pedidos: 3 importados, 1 com produtos faltando, 0 já importados, 0 com falha"
+    QString summaryLine() const;
+};
+
+// Archives one handled order file: copies it into <folder>/importados (created when missing)
+// under a free name (an archived file is never overwritten: "PED1 (2).txt"), checks the copy's
+// size, and only then deletes the source. Throws std::runtime_error naming the file on failure;
+// the source then stays in place.
+QString COPIA_ARQUIVO(const QString& folder, const QString& name);
+
+// The batch. `rewriteFtpIni` writes ftp.ini from the window's values (throws on failure).
+// Every file failure is reported once through `report.critical`, its transaction rolled back,
+// the file left in the folder, and the batch goes on with the next file.
+BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportState& state,
+                           const QString& executableFolder, const FileListView& files, const IClock& clock,
+                           IImportReport& report, const ConnectionOpener& opener = openConnection);
