@@ -149,3 +149,22 @@ TEST(TransfersDownload, RemoteEntryProblems)
     for (const char* bad : {"", ".", "..", "/", "../", "./", "/etc/passwd", "a//", "..\\x", "c:\\x"})
         EXPECT_EQ(remoteEntryProblem(QString::fromLatin1(bad)), QStringLiteral("nome inválido")) << bad;
 }
+
+TEST(TransfersDownload, RemoteListReReadDuringTheWalkEndsItSafely)
+{
+    TransferRig rig;
+    // A click handled while PED1.txt downloads lists the folder again with fewer entries.
+    FakeTransferControl::Reply recv;
+    recv.effect = [&rig](const FtpCommand& c) {
+        writeFile(c.args.value(1), "x");
+        rig.showRemote({"../"});
+    };
+    rig.control.script(QStringLiteral("recv"), recv);
+    rig.showRemote({"../", "PED1.txt", "PED2.txt"});
+
+    const DownloadSummary s = rig.transfers->BAIXA_TUDO();
+    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt " + rig.at("PED1.txt"), "delete PED1.txt"}));
+    EXPECT_EQ(s.fetched, 1);
+    EXPECT_TRUE(rig.session.logText().contains("A lista remota mudou durante o download"));
+    EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});
+}
