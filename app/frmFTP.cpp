@@ -8,6 +8,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+// The icon lives in a resource of this static library: register it before the first use.
+static void initResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(pedidosftp);
+        return true;
+    }();
+    (void)done;
+}
+
 namespace {
 // Places a control at left, top, width, height given in twips, relative to its container.
 template <typename W>
@@ -22,6 +32,7 @@ W* place(W* w, const char* name, int left, int top, int width, int height)
 frmFTP::frmFTP(QWidget* parent)
     : QWidget(parent)
 {
+    initResources();
     setObjectName(QStringLiteral("frmFTP"));
     setWindowTitle(QStringLiteral("FTP "));
     setWindowIcon(QIcon(QStringLiteral(":/pedidosftp.png")));
