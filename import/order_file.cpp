@@ -52,6 +52,24 @@ QString left(const QString& s, std::size_t count)
     return toText(CharsView(chars).substr(0, count));
 }
 
+// Upper- and lower-case one character at a time (simple case mapping), as the ERP's own
+// programs do: the length never changes ("ß" stays "ß"), so a field cut to its size stays so.
+QString upper(const QString& s)
+{
+    Chars chars = toChars(s);
+    for (char32_t& c : chars)
+        c = QChar::toUpper(c);
+    return toText(chars);
+}
+
+QString lower(const QString& s)
+{
+    Chars chars = toChars(s);
+    for (char32_t& c : chars)
+        c = QChar::toLower(c);
+    return toText(chars);
+}
+
 // Removes spaces (the space character only) at both ends.
 QString trimSpaces(const QString& s)
 {
@@ -74,7 +92,7 @@ QString apostrophesToSpaces(QString s)
 // to spaces. The cut comes before the trim, so leading spaces count toward the 60.
 QString textRule(const QString& value)
 {
-    return apostrophesToSpaces(trimSpaces(left(value.toUpper(), 60)));
+    return apostrophesToSpaces(trimSpaces(left(upper(value), 60)));
 }
 
 // A date at fixed positions of the line: year 13–16, month 18–19, day 21–22.
@@ -197,13 +215,13 @@ void applyKey(Key key, CharsView line, std::size_t keyLength, OrderRecord& order
         order.city = textRule(rest(line, start));
         break;
     case Key::EstadoCliente:
-        order.state = trimSpaces(mid(line, 16, 2).toUpper());
+        order.state = trimSpaces(upper(mid(line, 16, 2)));
         break;
     case Key::CepCliente:
         order.postalCode = trimSpaces(mid(line, 13, 9));
         break;
     case Key::EmailCliente:
-        order.email = apostrophesToSpaces(trimSpaces(left(rest(line, start).toLower(), 100)));
+        order.email = apostrophesToSpaces(trimSpaces(left(lower(rest(line, start)), 100)));
         break;
     case Key::TelefoneCliente:
         order.phone = apostrophesToSpaces(trimSpaces(mid(line, start, 13)));
@@ -212,7 +230,7 @@ void applyKey(Key key, CharsView line, std::size_t keyLength, OrderRecord& order
         order.subtotal = trimSpaces(rest(line, start));
         break;
     case Key::FreteEscolhido:
-        order.freightChoice = trimSpaces(rest(line, start)).toUpper();
+        order.freightChoice = upper(trimSpaces(rest(line, start)));
         break;
     case Key::ValorFrete:
         order.freightValue = trimSpaces(rest(line, start));
@@ -366,7 +384,7 @@ OrderItem splitItemLine(const QString& text, int lineNumber, const QString& file
         fieldStart += bar + 1;
     }
     item.barcode = fields[0];
-    item.productName = apostrophesToSpaces(left(trimSpaces(fields[1].toUpper()), 100));
+    item.productName = apostrophesToSpaces(left(trimSpaces(upper(fields[1])), 100));
     item.unitPrice = fields[2];
     item.quantity = fields[3];
     item.lineTotal = fields[4];

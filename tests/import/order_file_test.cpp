@@ -169,8 +169,9 @@ TEST(OrderFile, CustomerNameAndTextRule)
     const QString seventy = QString(58, 'a') + "  " + QString(10, 'b');
     EXPECT_EQ(header({"NomeCliente: " + seventy}).customerName, QString(58, 'A'));
     EXPECT_EQ(header({"NomeCliente:    " + QString(70, 'c')}).customerName, QString(57, 'C'));
-    // "ß" upper-cases to "SS" before the cut.
-    EXPECT_EQ(header({"NomeCliente: " + QString(30, QChar(0xDF))}).customerName, QString(60, 'S'));
+    // Case changes one character at a time: "ß" has no single upper-case letter and stays.
+    EXPECT_EQ(header({"NomeCliente: " + QString(70, QChar(0xDF))}).customerName, QString(60, QChar(0xDF)));
+    EXPECT_EQ(header({"EstadoCliente: \u00DF\u00E7"}).state, QStringLiteral("\u00DF\u00C7"));
 
     // A non-blank company name wins, before or after the person's name; a blank one does not.
     EXPECT_EQ(header({"RazaoSocialCliente: acme ltda", "NomeCliente: joão"}).customerName, "ACME LTDA");
