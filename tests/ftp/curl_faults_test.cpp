@@ -11,6 +11,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 QByteArray bigContent(int size)
@@ -104,6 +106,20 @@ TEST(CurlControl, CancelMidDownloadThenCarryOn)
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_FALSE(QFile::exists(target + ".part"));
     EXPECT_FALSE(ftp.badDelivery);
+
+    // Destroying the control during a download stops it promptly and cleans up.
+    {
+        auto other = std::make_unique<CurlDriver>(server.address(), server.user(), server.password());
+        ASSERT_TRUE(other->run("cd", {"lote"}));
+        other->start("recv", {"grande.bin", target});
+        ASSERT_TRUE(idleUntil([&] { return QFileInfo(target + ".part").size() > 0; }, 10000));
+        QElapsedTimer d;
+        d.start();
+        other.reset();
+        EXPECT_LT(d.elapsed(), 1000);
+    }
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_FALSE(QFile::exists(target + ".part"));
 }
 
 // A server that closes idle sessions: the next command is retried once on a new login and
@@ -169,6 +185,26 @@ TEST(CurlControl, HungServerTimesOut)
     EXPECT_LT(ftp.lastMs, 2 * 2000 + 1500);
     server.resume();
     EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "a.txt"}));
+
+    // Closing the session (QUIT) on a server that hangs is bounded by the time-out as well.
+    server.pause();
+    QElapsedTimer q;
+    q.start();
+    ftp.run("quit", {}, 20000);
+    EXPECT_LT(q.elapsed(), 2000 + 1500);
+    server.resume();
+    EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "a.txt"}));
+    server.pause();
+    {
+        CurlDriver last(server.address(), server.user(), server.password());
+        last.control.setRequestTimeoutMs(2000);
+        server.resume();
+        ASSERT_TRUE(last.run("pwd"));
+        server.pause();
+        q.restart();
+    }
+    EXPECT_LT(q.elapsed(), 2000 + 1500) << "destroying the control does not wait long for a hung server";
+    server.resume();
 }
 
 // Malformed addresses, a closed port and a refused login end the command with state 11 and a
