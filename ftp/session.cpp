@@ -92,6 +92,10 @@ void FtpSession::AGUARDA()
         QCoreApplication::processEvents();
         control_.waitForProgress(kWaitSliceMs);
     }
+    // The notifications of the command's end may still be queued: show them (the completion or
+    // the server's refusal) before the caller goes on, so the log keeps the order of events
+    // and a refusal is read before the next command replaces it.
+    QCoreApplication::processEvents();
 }
 
 void FtpSession::ATUALIZA_LISTA()

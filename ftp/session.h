@@ -37,7 +37,8 @@ public:
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
 
     // Waits until the control is idle, handling the window's events in between and sleeping
-    // in the control (never more than kWaitSliceMs at a time) instead of spinning.
+    // in the control (never more than kWaitSliceMs at a time) instead of spinning. Once the
+    // control is idle, events already queued (its last notifications) are handled too.
     void AGUARDA();
 
     // Re-reads the remote folder: "dir" into lstRemote (without "./"), "pwd" into

@@ -142,7 +142,8 @@ def main():
         first, last = (int(x) for x in a.passive.split("-"))
         Handler.passive_ports = range(first, last + 1)
     print("READY %d" % port, flush=True)
-    server.serve_forever(handle_exit=True)
+    # A bounded poll lets pyftpdlib run its timers (the idle time-out) on a quiet server.
+    server.serve_forever(timeout=0.2, handle_exit=True)
 
 
 if __name__ == "__main__":
