@@ -924,3 +924,12 @@ std::unique_ptr<ITransferControl> makeCurlTransferControl()
 {
     return std::make_unique<CurlTransferControl>();
 }
+
+std::unique_ptr<ITransferControl> makeCurlTransferControl(const CurlControlOptions& options)
+{
+    auto control = std::make_unique<CurlTransferControl>();
+    control->setRequestTimeoutMs(options.requestTimeoutMs);
+    control->setTlsCaFile(options.tlsCaFile);
+    control->setTlsVerifyPeer(options.tlsVerifyPeer);
+    return control;
+}
