@@ -37,12 +37,15 @@ public:
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
 
     // Waits until the control is idle, handling the window's events in between and sleeping
-    // in the control (never more than kWaitSliceMs at a time) instead of spinning.
+    // in the control (never more than kWaitSliceMs at a time) instead of spinning. Once the
+    // control is idle, events already queued (its last notifications) are handled too.
     void AGUARDA();
 
     // Re-reads the remote folder: "dir" into lstRemote (without "./"), "pwd" into
     // lblRemoteDirectory. Failures of the commands are reported by EXECUTA_COMANDO; a failure
-    // of its own (reading the answer) is thrown to the caller.
+    // of its own (reading the answer) is thrown to the caller. When a command started by a
+    // click during the listing replaces the "dir", the listing stops and leaves the list and
+    // the label to that command.
     void ATUALIZA_LISTA();
 
     // Connect/disconnect toggle, decided by the button's caption.

@@ -8,12 +8,20 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
+#include <QThread>
+
+#include <ostream>
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 struct CurlDriver {
     CurlTransferControl control;
     QList<int> states;          // notifications of the last command
     bool runningAtFinal = true; // StillExecuting() as the final notification arrived
     qint64 lastMs = 0;          // duration of the last command
+    bool inExecute = false;
+    bool badDelivery = false;   // a notification came from inside Execute or another thread
 
     explicit CurlDriver(const QString& address = {}, const QString& user = {}, const QString& password = {})
     {
@@ -21,6 +29,8 @@ struct CurlDriver {
         control.setUserName(user);
         control.setPassword(password);
         control.setStateListener([this](int s) {
+            if (inExecute || QThread::currentThread() != QCoreApplication::instance()->thread())
+                badDelivery = true;
             states << s;
             if (s == 11 || s == 12)
                 runningAtFinal = control.StillExecuting();
@@ -39,7 +49,9 @@ struct CurlDriver {
         states.clear();
         runningAtFinal = true;
         timer.start();
+        inExecute = true;
         control.Execute(FtpCommand{verb, args});
+        inExecute = false;
     }
 
     bool wait(int limitMs = 60000)

@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <mutex>
 
 namespace {
 
@@ -30,6 +33,12 @@ TEST(CurlControl, SessionOnPyftpdlib)
     QTemporaryDir local;
 
     CurlDriver ftp(server.address(), server.user(), server.password());
+    std::mutex traceMutex;
+    QStringList trace;
+    ftp.control.setTraceListener([&](const QString& line) {
+        std::lock_guard lk(traceMutex);
+        trace << line;
+    });
 
     // The first "dir" logs in; the root listing starts with ./ and ../ too.
     const QStringList root = ftp.dir();
@@ -108,6 +117,15 @@ TEST(CurlControl, SessionOnPyftpdlib)
     EXPECT_EQ(ftp.pwd(), "/vazia");
     EXPECT_EQ(ftp.dir(), (QStringList{"./", "../"}));
 
+    // The dialogue never shows the password.
+    {
+        std::lock_guard lk(traceMutex);
+        EXPECT_TRUE(trace.contains("> PASS ****")) << trace.join('\n').toStdString();
+        EXPECT_TRUE(trace.filter(server.password()).isEmpty());
+        EXPECT_TRUE(trace.filter("s3nh").isEmpty());
+    }
+    EXPECT_FALSE(ftp.badDelivery) << "notifications come queued, on the creating thread";
+
     // Everything above ran on one login.
     EXPECT_EQ(server.loginCount(), 1) << server.logText().toStdString();
 
@@ -116,5 +134,4 @@ TEST(CurlControl, SessionOnPyftpdlib)
     EXPECT_TRUE(ftp.states.contains(9) && ftp.states.contains(10));
     EXPECT_EQ(ftp.pwd(), "/");
     EXPECT_EQ(server.loginCount(), 2);
-    if (qEnvironmentVariableIsSet("SHOW_FTP_LOG")) printf("%s", qPrintable(server.logText()));
 }

@@ -285,4 +285,28 @@ TEST_F(Commands, WaitSleepsInTheControlAndStillHandlesEvents)
     EXPECT_TRUE(runningWhenFired);
 }
 
+TEST_F(Commands, QueuedEndNotificationIsShownBeforeTheCommandReturns)
+{
+    // As the real control does it: the end of the command is reported through the event queue,
+    // possibly after StillExecuting already answers false.
+    control.emitStates = false;
+    FakeTransferControl::Reply refused;
+    refused.ok = false;
+    refused.report = QStringLiteral("550 sem permissão");
+    refused.effect = [this](const FtpCommand&) {
+        QTimer::singleShot(0, session.get(), [this] { control.emitState(ftpstate::Error); });
+    };
+    control.script(QStringLiteral("delete"), refused);
+    FakeTransferControl::Reply done;
+    done.effect = [this](const FtpCommand&) {
+        QTimer::singleShot(0, session.get(), [this] { control.emitState(ftpstate::ResponseCompleted); });
+    };
+    control.script(QStringLiteral("pwd"), done);
+
+    EXPECT_FALSE(session->EXECUTA_COMANDO(FtpCommand{"delete", {"a.txt"}}, false));
+    EXPECT_EQ(logLines().last(), QStringLiteral("550 sem permissão"));
+    EXPECT_TRUE(session->EXECUTA_COMANDO(FtpCommand{"pwd", {}}, false));
+    EXPECT_EQ(logLines(), (QStringList{"Comando: delete a.txt", "550 sem permissão", "Comando: pwd", "operacao Completa"}));
+}
+
 } // namespace

@@ -67,6 +67,7 @@ def main():
     p.add_argument("--idle-timeout", type=float, default=0)
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--mute", action="store_true")
+    p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
     a = p.parse_args()
 
     if a.mute:
@@ -127,6 +128,21 @@ def main():
     if dtp is not None:
         Handler.dtp_handler = dtp
 
+    if a.lie_size:
+        def ftp_SIZE(self, path, _base=Handler.ftp_SIZE):
+            # Report a size larger than the file holds, as a file cut short on its way would.
+            real = self.respond
+            def respond(resp, *args, **kwargs):
+                if resp.startswith("213 "):
+                    resp = "213 %d" % (int(resp[4:]) + a.lie_size)
+                return real(resp, *args, **kwargs)
+            self.respond = respond
+            try:
+                return _base(self, path)
+            finally:
+                del self.respond
+        Handler.ftp_SIZE = ftp_SIZE
+
     Handler.authorizer = authorizer
     Handler.banner = "pedidosftp test server ready."
     if a.idle_timeout > 0:
@@ -142,7 +158,8 @@ def main():
         first, last = (int(x) for x in a.passive.split("-"))
         Handler.passive_ports = range(first, last + 1)
     print("READY %d" % port, flush=True)
-    server.serve_forever(handle_exit=True)
+    # A bounded poll lets pyftpdlib run its timers (the idle time-out) on a quiet server.
+    server.serve_forever(timeout=0.2, handle_exit=True)
 
 
 if __name__ == "__main__":

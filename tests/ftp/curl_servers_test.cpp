@@ -1,0 +1,172 @@
+// The libcurl transfer control against other servers: explicit TLS, vsftpd (LIST only), and
+// measurements of speed and CPU use.
+#include "ftp/curl_transfer_control.h"
+#include "support/ftp_server.h"
+#include "tests/ftp/curl_driver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readLocal(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<ausente>");
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+// ftps://: the certificate is verified (a self-signed one fails unless trusted or the check is
+// turned off), and the usual commands work over the encrypted session on one login.
+TEST(CurlControl, ExplicitTlsOnPyftpdlib)
+{
+    PyFtpServer::Options o;
+    o.tls = true;
+    PyFtpServer server(o);
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    ASSERT_TRUE(server.address().startsWith("ftps://"));
+    server.writeFile("PED1.txt", "pedido seguro");
+    QTemporaryDir local;
+
+    {
+        CurlDriver untrusted(server.address(), server.user(), server.password());
+        EXPECT_FALSE(untrusted.run("dir"));
+        EXPECT_EQ(untrusted.finalState(), 11);
+        EXPECT_TRUE(untrusted.control.ResponseInfo().contains("TLS")) << untrusted.control.ResponseInfo().toStdString();
+        EXPECT_EQ(server.loginCount(), 0) << "no password goes to an unverified server";
+    }
+    {
+        // Plain FTP to a server that demands TLS is refused by the server.
+        CurlDriver plain(QString("127.0.0.1:%1").arg(server.port()), server.user(), server.password());
+        EXPECT_FALSE(plain.run("dir"));
+        EXPECT_EQ(plain.finalState(), 11);
+    }
+    {
+        CurlDriver unchecked(server.address(), server.user(), server.password());
+        unchecked.control.setTlsVerifyPeer(false);
+        EXPECT_EQ(unchecked.dir(), (QStringList{"./", "../", "PED1.txt"}));
+    }
+    const int loginsBefore = server.loginCount();
+
+    CurlDriver ftp(server.address(), server.user(), server.password());
+    ftp.control.setTlsCaFile(server.certFile());
+    EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "PED1.txt"}));
+    const QString target = local.filePath("PED1.txt");
+    ASSERT_TRUE(ftp.run("recv", {"PED1.txt", target})) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_EQ(readLocal(target), "pedido seguro");
+    ASSERT_TRUE(ftp.run("delete", {"PED1.txt"}));
+    ASSERT_TRUE(ftp.run("mkdir", {"enviados"}));
+    ASSERT_TRUE(ftp.run("send", {target, "enviados/PED1.txt"})) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_EQ(server.readFile("enviados/PED1.txt"), "pedido seguro");
+    ASSERT_TRUE(ftp.run("cd", {"enviados"}));
+    EXPECT_EQ(ftp.pwd(), "/enviados");
+    EXPECT_EQ(server.loginCount() - loginsBefore, 1);
+}
+
+// vsftpd has no MLSD: the listing comes from LIST (asked for MLSD once), the login folder is
+// an absolute path, and the download walk's commands work on one login.
+TEST(CurlControl, VsftpdListAndWalk)
+{
+    VsftpdServer server;
+    if (!server.isRunning())
+        GTEST_SKIP() << server.error().toStdString();
+    server.writeFile("a b.txt", "com espaço");
+    server.writeFile("PED2.txt", "dois");
+    server.writeFile("sub dir/PED3.txt", "tres");
+    QTemporaryDir local;
+
+    CurlDriver ftp(server.address(), server.user(), server.password());
+    QStringList entries = ftp.dir();
+    ASSERT_GE(entries.size(), 2) << entries.join('|').toStdString();
+    EXPECT_EQ(entries.mid(0, 2), (QStringList{"./", "../"}));
+    entries = entries.mid(2);
+    entries.sort();
+    EXPECT_EQ(entries, (QStringList{"PED2.txt", "a b.txt", "sub dir/"}));
+    EXPECT_EQ(ftp.pwd(), server.root());
+
+    // The walk: recv then delete each file.
+    for (const QString& name : {QString("a b.txt"), QString("PED2.txt")}) {
+        ASSERT_TRUE(ftp.run("recv", {name, local.filePath(name)})) << ftp.control.ResponseInfo().toStdString();
+        ASSERT_TRUE(ftp.run("delete", {name})) << ftp.control.ResponseInfo().toStdString();
+        EXPECT_FALSE(server.exists(name));
+    }
+    EXPECT_EQ(readLocal(local.filePath("a b.txt")), "com espaço");
+    EXPECT_EQ(readLocal(local.filePath("PED2.txt")), "dois");
+
+    ASSERT_TRUE(ftp.run("cd", {"sub dir"}));
+    EXPECT_EQ(ftp.pwd(), server.root() + "/sub dir");
+    EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "PED3.txt"}));
+    EXPECT_FALSE(ftp.run("cd", {"falta"}));
+    EXPECT_TRUE(ftp.control.ResponseInfo().startsWith("550")) << ftp.control.ResponseInfo().toStdString();
+    ASSERT_TRUE(ftp.run("cd", {".."}));
+    EXPECT_EQ(ftp.dir().mid(2), (QStringList{"sub dir/"}));
+
+    EXPECT_EQ(server.loginCount(), 1) << server.logText().toStdString();
+    EXPECT_EQ(server.logText().count("\"MLSD\""), 1) << "MLSD is asked for once per session";
+}
+
+// Measurements: 200 small order files fetched and deleted one by one on one login, and the
+// CPU the process uses while it waits for a slow transfer.
+TEST(CurlControl, BatchSpeedAndIdleCpu)
+{
+    {
+        PyFtpServer server;
+        ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+        const QByteArray order(2048, 'x');
+        for (int i = 0; i < 200; ++i)
+            server.writeFile(QString("pedidos/PED%1.txt").arg(i, 3, 10, QChar('0')), order);
+        QTemporaryDir local;
+        CurlDriver ftp(server.address(), server.user(), server.password());
+        ASSERT_TRUE(ftp.run("cd", {"pedidos"}));
+        const QStringList entries = ftp.dir();
+        ASSERT_EQ(entries.size(), 202);
+        QElapsedTimer t;
+        t.start();
+        qint64 recvMs = 0;
+        for (const QString& name : entries.mid(2)) {
+            ASSERT_TRUE(ftp.run("recv", {name, local.filePath(name)})) << ftp.control.ResponseInfo().toStdString();
+            recvMs += ftp.lastMs;
+            ASSERT_TRUE(ftp.run("delete", {name}));
+        }
+        printf("recv total %lld ms\n", static_cast<long long>(recvMs));
+        const qint64 ms = t.elapsed();
+        RecordProperty("fetch_delete_200_ms", int(ms));
+        printf("200 files fetched and deleted in %lld ms\n", static_cast<long long>(ms));
+        EXPECT_LT(ms, 20000);
+        EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files).size(), 0);
+        EXPECT_EQ(QDir(local.path()).entryList(QDir::Files).size(), 200);
+        EXPECT_EQ(server.loginCount(), 1);
+    }
+
+    PyFtpServer::Options o;
+    o.throttleBytesPerSec = 64 * 1024;
+    PyFtpServer slow(o);
+    ASSERT_TRUE(slow.isRunning()) << slow.error().toStdString();
+    slow.writeFile("lento.bin", QByteArray(160 * 1024, 'z'));
+    QTemporaryDir local;
+    CurlDriver ftp(slow.address(), slow.user(), slow.password());
+    ASSERT_TRUE(ftp.run("pwd"));
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(ftp.run("recv", {"lento.bin", local.filePath("lento.bin")})) << ftp.control.ResponseInfo().toStdString();
+    const double elapsed = double(t.elapsed()) / 1000.0;
+    const double cpu = cpuSeconds() - cpu0;
+    printf("slow transfer: %.2f s elapsed, %.3f s CPU (%.1f %%)\n", elapsed, cpu, 100.0 * cpu / elapsed);
+    EXPECT_GT(elapsed, 1.5) << "the server throttles the transfer";
+    EXPECT_LT(cpu, 0.10 * elapsed);
+    EXPECT_EQ(QFile(local.filePath("lento.bin")).size(), 160 * 1024);
+}
