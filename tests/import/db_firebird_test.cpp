@@ -33,6 +33,15 @@ TEST(DbFirebird, OpensThroughTheConnectionStringAndReadsTypedFields)
     EXPECT_EQ(rs->field(QStringLiteral("d")).text, QStringLiteral("2015-02-04"));
     EXPECT_THROW(rs->field(QStringLiteral("nope")), DatabaseError);
 
+    auto other = c->open(QStringLiteral("select cast('Observação' as blob sub_type text) as obs, cast('2015-02-04 14:05:09' as timestamp) as ts,"
+                                        " cast(12345678901234 as bigint) as big, cast(1.5 as double precision) as dbl,"
+                                        " cast(-12 as numeric(18,4)) as n4 from rdb$database"));
+    EXPECT_EQ(other->field(QStringLiteral("obs")).text, QStringLiteral("Observação"));
+    EXPECT_EQ(other->field(QStringLiteral("ts")).text, QStringLiteral("2015-02-04 14:05:09"));
+    EXPECT_EQ(other->field(QStringLiteral("big")).text, QStringLiteral("12345678901234"));
+    EXPECT_EQ(other->field(QStringLiteral("dbl")).text, QStringLiteral("1.5"));
+    EXPECT_EQ(other->field(QStringLiteral("n4")).text, QStringLiteral("-12.0000"));
+
     auto none = c->open(QStringLiteral("select sacod from saida where fkftp='77' "));
     EXPECT_TRUE(none->eof());
     EXPECT_THROW(none->field(QStringLiteral("sacod")), DatabaseError);

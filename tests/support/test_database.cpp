@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <stdexcept>
 
 namespace testdb {
@@ -151,6 +152,12 @@ void writeZeltoIni(const QString& folder, const ZeltoSettings& s, const QString&
 FirebirdTestDatabase::FirebirdTestDatabase(FirebirdOptions options) : dir_(tempPattern())
 {
     setUpOdbc(); // before anything asks unixODBC which drivers it knows
+    // The embedded engine keeps its lock files in a system folder only root may write; other
+    // users get a folder of their own (isql-fb inherits it).
+    if (geteuid() != 0 && !qEnvironmentVariableIsSet("FIREBIRD_LOCK")) {
+        static QTemporaryDir lockFolder(tempPattern());
+        qputenv("FIREBIRD_LOCK", lockFolder.path().toLocal8Bit());
+    }
     if (!dir_.isValid())
         fail(QStringLiteral("no temporary folder"));
     path_ = dir_.filePath(QStringLiteral("erp.fdb"));
