@@ -2,6 +2,7 @@
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 #include <stdexcept>
@@ -110,7 +111,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
                    + quote(item.barcode) + QLatin1Char('\''));
     if (product.eof()) {
         noteMissingProduct(state, item, ctx, report);
-        booking::closeQuery(state);
+        FECHA_CONSULTA(state);
         return;
     }
 
@@ -144,5 +145,5 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         + quote(item.productName) + sep + quantity + sep
         + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
     state.CONEXAO->execute(sqlText);
-    booking::closeQuery(state);
+    FECHA_CONSULTA(state);
 }
