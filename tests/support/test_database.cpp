@@ -1,0 +1,272 @@
+#include "test_database.h"
+
+#include "import/firebird_connection.h"
+#include "import/odbc_connection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QMutex>
+#include <QProcess>
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace testdb {
+
+namespace {
+
+QString charsetName(Charset c)
+{
+    switch (c) {
+    case Charset::None:
+        return QStringLiteral("NONE");
+    case Charset::Utf8:
+        return QStringLiteral("UTF8");
+    case Charset::Win1252:
+        break;
+    }
+    return QStringLiteral("WIN1252");
+}
+
+[[noreturn]] void fail(const QString& message)
+{
+    ADD_FAILURE() << message.toStdString();
+    throw std::runtime_error(message.toStdString());
+}
+
+QString runIsql(const QStringList& arguments, const QString& script)
+{
+    QProcess p;
+    p.start(QStringLiteral("isql-fb"), arguments);
+    if (!p.waitForStarted(10000))
+        fail(QStringLiteral("isql-fb could not be started"));
+    p.write(script.toUtf8());
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        fail(QStringLiteral("isql-fb did not finish"));
+    }
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (p.exitCode() != 0 || err.contains(QLatin1String("Statement failed")))
+        fail(QStringLiteral("isql-fb %1 failed: %2\n%3").arg(arguments.join(QLatin1Char(' ')), err, script.left(2000)));
+    return out;
+}
+
+// Databases live in memory (/dev/shm) when the machine has it: Firebird syncs every commit to
+// disk, which on a busy disk costs seconds per test.
+QString tempPattern()
+{
+    static const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                                                     : QDir::tempPath();
+    return root + QStringLiteral("/pedidos_db_XXXXXX");
+}
+
+// One template database per kind and test program, built on first use.
+QString templateFor(const FirebirdOptions& options)
+{
+    static QMutex mutex;
+    static QTemporaryDir folder(tempPattern());
+    static QMap<QString, QString> templates;
+    QMutexLocker lock(&mutex);
+    const QString key = charsetName(options.charset) + (options.sampleData ? QStringLiteral("_sample") : QStringLiteral("_empty"));
+    if (auto it = templates.constFind(key); it != templates.constEnd())
+        return *it;
+    const QString path = folder.filePath(key + QStringLiteral(".fdb"));
+    const QString schema = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/erp_firebird.sql");
+    const QString sample = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/sample_erp.sql");
+    QString script = QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 DEFAULT CHARACTER SET %4;\n")
+                         .arg(path, FirebirdTestDatabase::user(), FirebirdTestDatabase::password(), charsetName(options.charset));
+    script += QStringLiteral("INPUT '%1';\n").arg(schema);
+    if (options.sampleData)
+        script += QStringLiteral("INPUT '%1';\n").arg(sample);
+    script += QStringLiteral("COMMIT;\n");
+    runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("WIN1252")}, script);
+    templates.insert(key, path);
+    return path;
+}
+
+QTemporaryDir& odbcFolder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+} // namespace
+
+QString projectFile(const QString& relativePath)
+{
+    QFile f(QStringLiteral(PEDIDOS_SOURCE_DIR "/") + relativePath);
+    if (!f.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read ") + f.fileName());
+    return QString::fromUtf8(f.readAll());
+}
+
+void writeZeltoIni(const QString& folder, const ZeltoSettings& s, const QString& fileName)
+{
+    QDir().mkpath(folder);
+    QString text = QStringLiteral("[Geral]\r\n");
+    auto put = [&](const char* key, const QString& value) {
+        if (!value.isEmpty())
+            text += QLatin1String(key) + QLatin1Char('=') + value + QStringLiteral("\r\n");
+    };
+    put("USUARIO", s.USUARIO);
+    put("SENHA", s.SENHA);
+    put("LOCALBANCO", s.LOCALBANCO);
+    put("BANCO", s.BANCO);
+    put("SERVIDOR", s.SERVIDOR);
+    put("TIPO_CONEXAO", s.TIPO_CONEXAO);
+    QFile f(QDir(folder).filePath(fileName));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("cannot write ") + f.fileName());
+    f.write(text.toUtf8());
+}
+
+// ---- Firebird ----
+
+FirebirdTestDatabase::FirebirdTestDatabase(FirebirdOptions options) : dir_(tempPattern())
+{
+    setUpOdbc(); // before anything asks unixODBC which drivers it knows
+    if (!dir_.isValid())
+        fail(QStringLiteral("no temporary folder"));
+    path_ = dir_.filePath(QStringLiteral("erp.fdb"));
+    if (!QFile::copy(templateFor(options), path_))
+        fail(QStringLiteral("cannot copy the template database to ") + path_);
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+}
+
+FirebirdTestDatabase::~FirebirdTestDatabase() = default;
+
+ZeltoSettings FirebirdTestDatabase::settings() const
+{
+    ZeltoSettings s;
+    s.USUARIO = user();
+    s.SENHA = password();
+    s.LOCALBANCO = path_;
+    return s;
+}
+
+std::unique_ptr<IConnection> FirebirdTestDatabase::connect() const
+{
+    return openFirebirdConnection(path_, user(), password());
+}
+
+void FirebirdTestDatabase::writeZeltoIni(const QString& folder) const
+{
+    testdb::writeZeltoIni(folder, settings());
+}
+
+QString FirebirdTestDatabase::isql(const QString& script, const QString& charset) const
+{
+    return runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), charset, QStringLiteral("-user"), user(),
+                    QStringLiteral("-password"), password(), path_},
+                   script);
+}
+
+// ---- ODBC / SQLite ----
+
+void registerOdbcDrivers(const QStringList& names)
+{
+    setUpOdbc();
+    QFile f(odbcFolder().filePath(QStringLiteral("odbcinst.ini")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("cannot write ") + f.fileName());
+    QString text;
+    for (const QString& name : names)
+        text += QStringLiteral("[%1]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n\n").arg(name);
+    f.write(text.toUtf8());
+}
+
+void setUpOdbc()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    qputenv("ODBCSYSINI", odbcFolder().path().toLocal8Bit());
+    registerOdbcDrivers();
+}
+
+QStringList splitSqlScript(const QString& script)
+{
+    QStringList statements;
+    QString current;
+    const qsizetype n = script.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = script[i];
+        if (c == QLatin1Char('\'')) {
+            current.append(c);
+            for (++i; i < n; ++i) {
+                current.append(script[i]);
+                if (script[i] == QLatin1Char('\'')) {
+                    if (i + 1 < n && script[i + 1] == QLatin1Char('\'')) {
+                        current.append(script[++i]);
+                        continue;
+                    }
+                    break;
+                }
+            }
+        } else if (c == QLatin1Char('-') && i + 1 < n && script[i + 1] == QLatin1Char('-')) {
+            while (i < n && script[i] != QLatin1Char('\n'))
+                ++i;
+            current.append(QLatin1Char('\n'));
+        } else if (c == QLatin1Char('/') && i + 1 < n && script[i + 1] == QLatin1Char('*')) {
+            const qsizetype end = script.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 1;
+            current.append(QLatin1Char(' '));
+        } else if (c == QLatin1Char(';')) {
+            const QString s = current.trimmed();
+            if (!s.isEmpty() && s.compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) != 0
+                && !s.startsWith(QLatin1String("SET "), Qt::CaseInsensitive))
+                statements << s;
+            current.clear();
+        } else {
+            current.append(c);
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        statements << current.trimmed();
+    return statements;
+}
+
+SqliteOdbcDatabase::SqliteOdbcDatabase(bool sampleData) : dir_(tempPattern())
+{
+    setUpOdbc();
+    if (!dir_.isValid())
+        fail(QStringLiteral("no temporary folder"));
+    path_ = dir_.filePath(QStringLiteral("erp.sqlite"));
+    auto connection = connect();
+    connection->begin();
+    QStringList statements = splitSqlScript(projectFile(QStringLiteral("import/schema/erp_sqlite.sql")));
+    if (sampleData)
+        statements += splitSqlScript(projectFile(QStringLiteral("import/schema/sample_erp.sql")));
+    for (const QString& s : statements)
+        connection->execute(s);
+    connection->commit();
+}
+
+ZeltoSettings SqliteOdbcDatabase::settings() const
+{
+    ZeltoSettings s;
+    s.USUARIO = QStringLiteral("sa");
+    s.SENHA = QStringLiteral("segredo");
+    s.SERVIDOR = QStringLiteral("127.0.0.1");
+    s.BANCO = path_;
+    s.TIPO_CONEXAO = QStringLiteral("1");
+    return s;
+}
+
+std::unique_ptr<IConnection> SqliteOdbcDatabase::connect() const
+{
+    return openConnection(connectionString());
+}
+
+void SqliteOdbcDatabase::writeZeltoIni(const QString& folder) const
+{
+    testdb::writeZeltoIni(folder, settings());
+}
+
+} // namespace testdb
