@@ -4,17 +4,12 @@
 
 #include "import/booking.h"
 #include "import/order_file.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 #include <QFileInfo>
 
 namespace {
-
-// Closes the shared recordset when it is open.
-void FECHA_CONSULTA(ImportState& state)
-{
-    state.CONSULTA.reset();
-}
 
 // True when saida already holds an order with this number (imported by an earlier run).
 bool alreadyBooked(ImportState& state, qint32 orderNumber)
