@@ -77,6 +77,11 @@ ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, c
     };
     try {
         db.begin();
+    } catch (const DatabaseError& e) {
+        // Nothing begun, nothing to undo (and a transaction of someone else is left alone).
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+    }
+    try {
         if (alreadyBooked(state, result.orderNumber)) {
             db.rollback();   // nothing was written
             result.outcome = ImportOutcome::AlreadyBooked;
