@@ -7,8 +7,40 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+// The icon lives in a resource of this static library: register it before the first use.
+static void initResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(pedidosftp);
+        return true;
+    }();
+    (void)done;
+}
 
 namespace {
+// A button whose caption wraps onto more lines when it is wider than the button, as the
+// narrow "Gravar Configurações" button needs. Its text() is the caption as it stands.
+class WrappingButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text());
+    }
+};
+
 // Places a control at left, top, width, height given in twips, relative to its container.
 template <typename W>
 W* place(W* w, const char* name, int left, int top, int width, int height)
@@ -22,6 +54,7 @@ W* place(W* w, const char* name, int left, int top, int width, int height)
 frmFTP::frmFTP(QWidget* parent)
     : QWidget(parent)
 {
+    initResources();
     setObjectName(QStringLiteral("frmFTP"));
     setWindowTitle(QStringLiteral("FTP "));
     setWindowIcon(QIcon(QStringLiteral(":/pedidosftp.png")));
@@ -38,10 +71,12 @@ frmFTP::frmFTP(QWidget* parent)
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 
     fraStatus = place(new QGroupBox(QStringLiteral("Status"), this), "fraStatus", 1080, 1560, 5775, 615);
-    lblStatus = place(new QLabel(QStringLiteral("Pronto"), fraStatus), "lblStatus", 480, 240, 570, 195);
+    // The status line and the remote folder label grow with their text; they get the width of
+    // their frame from the start, so a longer text is never cut (left-aligned, it looks the same).
+    lblStatus = place(new QLabel(QStringLiteral("Pronto"), fraStatus), "lblStatus", 480, 240, 5175, 255);
 
     cmdConecta = place(new QPushButton(QStringLiteral("&Conectar com o Host Remoto"), this), "cmdConecta", 1080, 2280, 5775, 375);
-    Command1 = place(new QPushButton(QStringLiteral("Gravar Configurações"), this), "Command1", 7080, 1920, 1335, 735);
+    Command1 = place(new WrappingButton(QStringLiteral("Gravar Configurações"), this), "Command1", 7080, 1920, 1335, 735);
 
     fraLocal = place(new QGroupBox(QStringLiteral("Local Host"), this), "fraLocal", 120, 2760, 4215, 4215);
     drvList = place(new QComboBox(fraLocal), "drvList", 120, 360, 1695, 315);
@@ -53,7 +88,7 @@ frmFTP::frmFTP(QWidget* parent)
     cmdRecebe = place(new QPushButton(QStringLiteral("<--"), this), "cmdRecebe", 4440, 4320, 495, 495);
 
     fraRemote = place(new QGroupBox(QStringLiteral("Host Remoto"), this), "fraRemote", 5040, 2760, 3375, 4215);
-    lblRemoteDirectory = place(new QLabel(QStringLiteral("/"), fraRemote), "lblRemoteDirectory", 240, 360, 60, 240);
+    lblRemoteDirectory = place(new QLabel(QStringLiteral("/"), fraRemote), "lblRemoteDirectory", 240, 360, 2895, 240);
     lstRemote = place(new QListWidget(fraRemote), "lstRemote", 240, 720, 2895, 2595);
     lstRemote->setSelectionMode(QAbstractItemView::ExtendedSelection);
     cmdMkDir = place(new QPushButton(QStringLiteral("&MkDir"), fraRemote), "cmdMkDir", 240, 3360, 1215, 375);

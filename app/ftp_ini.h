@@ -24,5 +24,6 @@ FtpSettings readFtpIni(const QString& applicationFolder);
 // as they stand. The file is replaced in place (whatever the case of its stored name) through a
 // temporary file, so a failed write never loses the old file, and keeps its permissions.
 // Text is written in Windows-1252 when every character fits, in UTF-8 otherwise.
-// Throws std::runtime_error naming the file when it cannot be written.
+// Throws std::runtime_error naming the file when it cannot be written, or when a value holds a
+// line break (which would add lines of its own to the file); the file is then left unchanged.
 void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings);

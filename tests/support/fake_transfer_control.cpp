@@ -1,5 +1,8 @@
 #include "support/fake_transfer_control.h"
 
+#include <QThread>
+#include <algorithm>
+
 FakeTransferControl::Reply FakeTransferControl::replyFor(const FtpCommand& c) const
 {
     const auto byText = replies_.constFind(c.text());
@@ -25,22 +28,26 @@ void FakeTransferControl::Execute(const FtpCommand& command)
     ok_ = true;
     running_ = true;
     busyLeft_ = r.busyPolls;
+    busyUntil_ = QDeadlineTimer(std::max(r.busyMs, 0));
     if (emitStates) {
         emitState(ftpstate::Requesting);
         emitState(ftpstate::RequestSent);
     }
-    if (busyLeft_ == 0)
+    if (busyLeft_ == 0 && r.busyMs <= 0)
         finish();
 }
 
 bool FakeTransferControl::StillExecuting() const
 {
+    ++stillExecutingPolls;
     if (!running_)
         return false;
     if (busyLeft_ > 0) {
         --busyLeft_;
         return true;
     }
+    if (!busyUntil_.hasExpired())
+        return true;
     const_cast<FakeTransferControl*>(this)->finish();
     return false;
 }
@@ -71,8 +78,17 @@ void FakeTransferControl::Cancel()
     busyLeft_ = 0;
 }
 
+void FakeTransferControl::waitForProgress(int maxMs)
+{
+    ++waitCalls;
+    longestWaitMs = std::max(longestWaitMs, maxMs);
+    if (running_ && !busyUntil_.hasExpired())
+        QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(busyUntil_.remainingTime(), 0, maxMs)));
+}
+
 QString FakeTransferControl::GetChunk(int size)
 {
+    chunkSizes << size;
     const QString piece = pending_.left(size);
     pending_.remove(0, piece.size());
     return piece;

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QDeadlineTimer>
 #include <QString>
 #include <functional>
 
@@ -16,6 +17,7 @@ public:
         bool ok = true;            // LastSucceeded; a failed reply also reports state 11
         QString report;            // ResponseInfo for a failed reply
         int busyPolls = 0;         // StillExecuting answers true this many times
+        int busyMs = 0;            // ... and, besides, until this many ms after Execute
         std::function<void(const FtpCommand&)> effect; // e.g. create the local file of a "recv"
         bool throwOnExecute = false; // Execute raises TransferError(throwNumber)
         int throwNumber = 35764;
@@ -30,6 +32,11 @@ public:
     QString address, user, password;
     // State numbers to emit (synchronously from Execute/finish) for every command.
     bool emitStates = true;
+    // How the waiting side used the control.
+    mutable int stillExecutingPolls = 0;  // calls of StillExecuting
+    int waitCalls = 0;                    // calls of waitForProgress
+    int longestWaitMs = 0;                // largest maxMs handed to waitForProgress
+    QList<int> chunkSizes;                // size of every GetChunk call
 
     void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
     void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }
@@ -41,7 +48,9 @@ public:
     QString ResponseInfo() const override { return report_; }
     bool LastSucceeded() const override { return ok_ && !running_; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
-    void waitForProgress(int) override {}
+    // Sleeps while a command with busyMs runs (at most maxMs, waking when it ends); returns at
+    // once otherwise.
+    void waitForProgress(int maxMs) override;
 
     // Emits a state as the real control would.
     void emitState(int state) { if (listener_) listener_(state); }
@@ -53,6 +62,7 @@ private:
     QHash<QString, Reply> replies_;
     std::function<void(int)> listener_;
     mutable int busyLeft_ = 0;
+    QDeadlineTimer busyUntil_{0};
     mutable bool running_ = false;
     bool ok_ = true;
     QString report_;

@@ -1,0 +1,32 @@
+#pragma once
+// Folder listings as FTP servers send them: MLSD lines, and LIST lines in the Unix ("ls -l")
+// and DOS/IIS formats. What comes out is the answer of "dir": one entry per line ended by
+// CR LF, folders with a trailing "/", starting with "./" and "../".
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+struct FtpListEntry {
+    QString name;
+    bool folder = false;
+    bool operator==(const FtpListEntry&) const = default;
+};
+
+// Decodes a name or listing sent by the server: UTF-8 when the bytes are valid UTF-8,
+// otherwise Latin-1 (older Windows servers). `wasLatin1` tells which one was used.
+QString decodeServerText(const QByteArray& bytes, bool* wasLatin1 = nullptr);
+
+// One MLSD line ("type=file;size=12;modify=...; name"). The folder itself and its parent
+// (type=cdir/pdir, or the names "." and "..") and unparseable lines give false.
+bool parseMlsdLine(const QString& line, FtpListEntry* entry);
+
+// One LIST line in Unix or DOS format. "total N" lines, "." and "..", and lines of neither
+// format give false. Names keep inner and trailing blanks; a symbolic link is listed under its
+// own name (without " -> target") as a file.
+bool parseListLine(const QString& line, FtpListEntry* entry);
+
+// Splits a listing into lines (CR LF, LF or CR ends a line) and parses each one.
+QList<FtpListEntry> parseListing(const QString& text, bool mlsd);
+
+// The answer of "dir": "./", "../", then the entries in the server's order.
+QString composeDirAnswer(const QList<FtpListEntry>& entries);

@@ -1,0 +1,97 @@
+// The real program, started the way a scheduler would: no display it can reach.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A display number nothing listens on.
+QString deadDisplay()
+{
+    for (int n = 99; n < 200; ++n) {
+        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
+            && !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            return QStringLiteral(":%1").arg(n);
+    }
+    return QStringLiteral(":199");
+}
+
+struct ProgramRun {
+    bool finished = false;
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QString err;
+};
+
+// Copies the program into `folder` (its application folder is where the executable lies) and
+// runs it there without a reachable display.
+ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000)
+{
+    const QString exe = QDir(folder).filePath(QStringLiteral("pedidosftp"));
+    QFile::remove(exe);
+    if (!QFile::copy(QStringLiteral(PEDIDOS_EXECUTABLE), exe))
+        return {};
+    QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner | QFile::ExeUser);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("DISPLAY"), deadDisplay());
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(QDir::tempPath());   // the folder must come from the executable, not the cwd
+    p.start(exe, {});
+    ProgramRun r;
+    r.finished = p.waitForFinished(timeoutMs);
+    if (!r.finished) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    r.exitCode = p.exitCode();
+    r.status = p.exitStatus();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+TEST(Executable, WithoutADisplayAndWithoutAServerItSaysWhyAndEnds)
+{
+    QTemporaryDir dir;
+    ProgramRun r = runInFolder(dir.path());
+    ASSERT_TRUE(r.finished) << "the program waited for something";
+    EXPECT_EQ(r.status, QProcess::NormalExit);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("ftp.ini")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("\"FTP\"")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(dir.path())) << r.err.toStdString();
+
+    // FTP= empty is no server either.
+    QFile ini(dir.filePath("ftp.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Geral]\r\nFTP=\r\nUSUARIO=loja\r\n");
+    ini.close();
+    r = runInFolder(dir.path());
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("\"FTP\"")) << r.err.toStdString();
+}
+
+TEST(Executable, AnUnattendedRunThatCannotBeCompletedEndsWithStatus1)
+{
+    // A server nothing answers on: whatever stage fails, the run reports on standard error and
+    // ends on its own with status 1, without ever waiting for a click.
+    QTemporaryDir dir;
+    QFile ini(dir.filePath("FTP.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Geral]\r\nFTP=127.0.0.1:1\r\nUSUARIO=loja\r\nSENHA=x\r\nPASTAS=/pedidos\r\nCOD_VENDEDOR=1\r\n");
+    ini.close();
+    const ProgramRun r = runInFolder(dir.path(), 60000);
+    ASSERT_TRUE(r.finished) << "the unattended run hung";
+    EXPECT_EQ(r.status, QProcess::NormalExit);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.trimmed().isEmpty());
+}

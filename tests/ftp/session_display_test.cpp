@@ -1,0 +1,171 @@
+// Remote listing, navigation, status line and log on the real window with a scripted control.
+#include "session_fixture.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+using Listing = SessionTest<>;
+using Display = SessionTest<>;
+
+// Lists a "dir" answer and returns the entries.
+QStringList listed(Listing& t, const QString& dirAnswer)
+{
+    t.control.script(QStringLiteral("dir"), Listing::answer(dirAnswer));
+    t.session->ATUALIZA_LISTA();
+    return t.remoteEntries();
+}
+
+TEST_F(Listing, LinesAreSplitAtCarriageReturnsAcrossPieces)
+{
+    EXPECT_EQ(listed(*this, "./\r\n../\r\npedidos/\r\na.txt\r\n"), (QStringList{"../", "pedidos/", "a.txt"}));
+    // Empty lines are not listed; the unfinished last line neither.
+    EXPECT_EQ(listed(*this, "./\r\n\r\n../\r\n\r\nb.txt\r\nmeio.tx"), (QStringList{"../", "b.txt"}));
+    // Each listing replaces the previous one.
+    EXPECT_EQ(listed(*this, "./\r\n"), QStringList{});
+
+    // A line cut by the 1024-character piece boundary is listed whole and once.
+    const QString first = QString(1018, QLatin1Char('f')) + QStringLiteral("\r\n");   // 1020 characters
+    const QString across = QStringLiteral("PEDIDO 0001.txt\r\n");                        // 1020 .. 1036
+    control.chunkSizes.clear();
+    EXPECT_EQ(listed(*this, first + across), (QStringList{QString(1018, QLatin1Char('f')), "PEDIDO 0001.txt"}));
+    EXPECT_EQ(control.chunkSizes, (QList<int>{1024, 1024, 1024, 1024})); // two pieces, the empty end, "pwd"
+
+    // The boundary falling between CR and LF: the LF that opens the next piece is skipped.
+    const QString crAtEnd = QString(1023, QLatin1Char('g')) + QStringLiteral("\r\n");  // CR at 1023, LF at 1024
+    EXPECT_EQ(listed(*this, crAtEnd + QStringLiteral("h.txt\r\n")), (QStringList{QString(1023, QLatin1Char('g')), "h.txt"}));
+
+    // A large folder: every entry, in the server's order.
+    QString big = QStringLiteral("./\r\n../\r\n");
+    QStringList expected{"../"};
+    for (int i = 0; i < 500; ++i) {
+        const QString name = QStringLiteral("PED%1.txt").arg(i, 5, 10, QLatin1Char('0'));
+        big += name + QStringLiteral("\r\n");
+        expected << name;
+    }
+    EXPECT_EQ(listed(*this, big), expected);
+}
+
+TEST_F(Listing, FolderLabelShowsTheFirstPieceOfThePwdAnswer)
+{
+    control.script(QStringLiteral("pwd"), answer(QStringLiteral("/loja/pedidos")));
+    session->ATUALIZA_LISTA();
+    EXPECT_EQ(w.lblRemoteDirectory->text(), QStringLiteral("/loja/pedidos"));
+    EXPECT_EQ(w.lblRemoteDirectory->size(), w.lblRemoteDirectory->sizeHint());
+    EXPECT_EQ(executedTexts(), (QStringList{"dir", "pwd"}));
+
+    const QString longPath = QStringLiteral("/") + QString(1500, QLatin1Char('d'));
+    control.script(QStringLiteral("pwd"), answer(longPath));
+    session->ATUALIZA_LISTA();
+    EXPECT_EQ(w.lblRemoteDirectory->text(), longPath.left(1024));
+}
+
+TEST_F(Listing, DoubleClickEntersFoldersOnly)
+{
+    w.txtAddress->setText(QStringLiteral("ftp.loja"));
+    control.script(QStringLiteral("dir"), answer(QStringLiteral("./\r\n../\r\npedidos/\r\nminha pasta/\r\na.txt\r\n")));
+    session->CONECTA();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+
+    // A real double-click on "pedidos/".
+    control.executed.clear();
+    QListWidgetItem* pedidos = w.lstRemote->item(1);
+    ASSERT_EQ(pedidos->text(), QStringLiteral("pedidos/"));
+    const QPoint at = w.lstRemote->visualItemRect(pedidos).center();
+    QTest::mouseClick(w.lstRemote->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w.lstRemote->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(executedTexts(), (QStringList{"cd pedidos", "dir", "pwd"}));
+    EXPECT_EQ(session->lastFolderCommand, (FtpCommand{"cd", {"pedidos"}}));
+
+    // The parent entry, and a name with a blank kept as one argument.
+    control.executed.clear();
+    w.lstRemote->setCurrentRow(0);
+    session->lstRemote_DblClick();
+    w.lstRemote->setCurrentRow(2);
+    ASSERT_EQ(w.lstRemote->currentItem()->text(), QStringLiteral("minha pasta/"));
+    session->lstRemote_DblClick();
+    ASSERT_EQ(control.executed.size(), 6);
+    EXPECT_EQ(control.executed[0], (FtpCommand{"cd", {".."}}));
+    EXPECT_EQ(control.executed[3], (FtpCommand{"cd", {"minha pasta"}}));
+
+    // A file, or no current entry: nothing is sent.
+    control.executed.clear();
+    w.lstRemote->setCurrentRow(3);
+    ASSERT_EQ(w.lstRemote->currentItem()->text(), QStringLiteral("a.txt"));
+    session->lstRemote_DblClick();
+    w.lstRemote->setCurrentRow(-1);
+    session->lstRemote_DblClick();
+    EXPECT_TRUE(control.executed.isEmpty());
+    EXPECT_EQ(session->lastFolderCommand, (FtpCommand{"cd", {"minha pasta"}}));
+}
+
+TEST_F(Display, StatusLineAndLogFollowTheStates)
+{
+    const QStringList texts{"Resolvendo Host", "Host Resolvido", "Conectando ...", "Conectado",
+                            "Requesitando ...", "Requesição enviada", "Recebendo ...", "Resposta recebida",
+                            "Desconectando ...", "Desconectado"};
+    session->appendLog(QStringLiteral("Comando: dir"));
+    for (int state = 1; state <= 10; ++state) {
+        session->itcFTP_StateChanged(state);
+        EXPECT_EQ(w.lblStatus->text(), texts[state - 1]) << state;
+        EXPECT_EQ(w.lblStatus->size(), w.lblStatus->sizeHint()) << state;
+    }
+    EXPECT_EQ(session->logText(), QStringLiteral("Comando: dir"));
+
+    // A failed response: the control's report on the status line and as a log line.
+    FakeTransferControl::Reply refused;
+    refused.ok = false;
+    refused.report = QStringLiteral("530 Login incorreto.");
+    control.script(QStringLiteral("dir"), refused);
+    control.emitStates = false;
+    control.Execute(FtpCommand{"dir", {}});
+    session->itcFTP_StateChanged(11);
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("530 Login incorreto."));
+    EXPECT_EQ(logLines().last(), QStringLiteral("530 Login incorreto."));
+
+    session->itcFTP_StateChanged(12);
+    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("operacao Completa"));
+    EXPECT_EQ(logLines().last(), QStringLiteral("operacao Completa"));
+
+    // Unknown numbers change nothing but still bring the caret to the end.
+    const QString log = session->logText();
+    for (int state : {0, 13, -1}) {
+        QTextCursor start = w.txtLog->textCursor();
+        start.movePosition(QTextCursor::Start);
+        w.txtLog->setTextCursor(start);
+        session->itcFTP_StateChanged(state);
+        EXPECT_EQ(w.lblStatus->text(), QStringLiteral("operacao Completa")) << state;
+        EXPECT_EQ(session->logText(), log) << state;
+        EXPECT_EQ(w.txtLog->textCursor().position(), w.txtLog->document()->characterCount() - 1) << state;
+    }
+    // Every log line was traced, in order.
+    EXPECT_EQ(dialogs.traces, logLines());
+}
+
+TEST_F(Display, LongLogAppendsAtConstantCost)
+{
+    w.show();
+    // Each round appends a command line and a completion (which also moves the caret).
+    auto rounds = [this](int n) {
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < n; ++i) {
+            session->appendLog(QStringLiteral("Comando: recv PED%1.txt /tmp/PED%1.txt").arg(i));
+            session->itcFTP_StateChanged(12);
+        }
+        return t.nsecsElapsed();
+    };
+    const qint64 first = rounds(500);
+    rounds(9000);
+    const qint64 last = rounds(500);
+
+    EXPECT_EQ(w.txtLog->document()->blockCount(), 20000);
+    EXPECT_EQ(logLines().last(), QStringLiteral("operacao Completa"));
+    // A log rebuilt on every line would make the last appends tens of times slower.
+    EXPECT_LT(static_cast<double>(last), 4.0 * static_cast<double>(first))
+        << "first " << first / 1000000 << " ms, last " << last / 1000000 << " ms";
+}
+
+} // namespace

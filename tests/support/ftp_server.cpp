@@ -1,0 +1,342 @@
+#include "support/ftp_server.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A loopback port that was free a moment ago.
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool acceptsConnections(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(quint16(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Passive ports for a control port, the same rule as the python launcher uses.
+int passiveBase(int port) { return 10000 + (port % 400) * 50; }
+
+} // namespace
+
+// ------------------------------------------------------------------ FtpServerFixture
+
+FtpServerFixture::FtpServerFixture(QString user, QString password)
+    : user_(std::move(user)), password_(std::move(password))
+{
+    QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ExeGroup | QFile::ExeOther
+                              | QFile::ReadGroup | QFile::ReadOther);
+    QDir(dir_.path()).mkpath(QStringLiteral("root"));
+}
+
+FtpServerFixture::~FtpServerFixture() = default;
+
+bool FtpServerFixture::isRunning() const
+{
+    return process_ && process_->state() == QProcess::Running;
+}
+
+QString FtpServerFixture::address() const
+{
+    const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(port_);
+    return tls_ ? QStringLiteral("ftps://") + hostPort : hostPort;
+}
+
+QString FtpServerFixture::root() const { return dir_.path() + QStringLiteral("/root"); }
+
+qint64 FtpServerFixture::pid() const { return process_ ? process_->processId() : 0; }
+
+QString FtpServerFixture::logPath() const { return dir_.path() + QStringLiteral("/server.log"); }
+
+QString FtpServerFixture::logText() const
+{
+    QFile f(logPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+int FtpServerFixture::loginCount() const
+{
+    return int(logText().count(loginMarker()));
+}
+
+void FtpServerFixture::stop()
+{
+    if (!process_)
+        return;
+    if (process_->state() != QProcess::NotRunning) {
+        ::kill(pid_t(process_->processId()), SIGCONT);
+        process_->kill();
+        process_->waitForFinished(5000);
+    }
+    process_.reset();
+}
+
+bool FtpServerFixture::restart()
+{
+    stop();
+    return launch();
+}
+
+void FtpServerFixture::pause()
+{
+    if (isRunning())
+        ::kill(pid_t(process_->processId()), SIGSTOP);
+}
+
+void FtpServerFixture::resume()
+{
+    if (isRunning())
+        ::kill(pid_t(process_->processId()), SIGCONT);
+}
+
+QString FtpServerFixture::path(const QString& rel) const { return root() + QLatin1Char('/') + rel; }
+
+void FtpServerFixture::makeFolder(const QString& rel) const
+{
+    QString sofar = root();
+    for (const QString& part : rel.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        sofar += QLatin1Char('/') + part;
+        QDir().mkdir(sofar);
+        if (ownerUid_ >= 0 && ::chown(QFile::encodeName(sofar).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
+            qWarning("chown %s failed", qPrintable(sofar));
+    }
+}
+
+void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) const
+{
+    const qsizetype slash = rel.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0)
+        makeFolder(rel.left(slash));
+    QFile f(path(rel));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(data);
+    f.close();
+    if (ownerUid_ >= 0 && ::chown(QFile::encodeName(path(rel)).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
+        qWarning("chown %s failed", qPrintable(path(rel)));
+}
+
+QByteArray FtpServerFixture::readFile(const QString& rel) const
+{
+    QFile f(path(rel));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool FtpServerFixture::exists(const QString& rel) const { return QFileInfo::exists(path(rel)); }
+
+// ------------------------------------------------------------------ PyFtpServer
+
+PyFtpServer::PyFtpServer() : PyFtpServer(Options{}) {}
+
+PyFtpServer::PyFtpServer(const Options& options)
+    : FtpServerFixture(options.user, options.password), options_(options)
+{
+    tls_ = options.tls;
+    if (!launch() && error_.isEmpty())
+        error_ = QStringLiteral("pyftpdlib did not start");
+}
+
+PyFtpServer::~PyFtpServer() { stop(); }
+
+QString PyFtpServer::certFile() const { return dir_.path() + QStringLiteral("/cert.pem"); }
+
+QString PyFtpServer::loginMarker() const
+{
+    return QStringLiteral("USER '%1' logged in.").arg(options_.user);
+}
+
+bool PyFtpServer::launch()
+{
+    process_ = std::make_unique<QProcess>();
+    QStringList args = {
+        QStringLiteral(PEDIDOS_SOURCE_DIR "/tests/support/ftp_server.py"),
+        QStringLiteral("--port"), QString::number(port_),
+        QStringLiteral("--root"), root(),
+        QStringLiteral("--user"), options_.user,
+        QStringLiteral("--password"), options_.password,
+        QStringLiteral("--passive"), QStringLiteral("auto"),
+        QStringLiteral("--log"), logPath(),
+    };
+    if (options_.tls)
+        args << QStringLiteral("--tls") << QStringLiteral("--cert") << certFile();
+    if (options_.idleTimeoutSec > 0)
+        args << QStringLiteral("--idle-timeout") << QString::number(options_.idleTimeoutSec);
+    if (options_.throttleBytesPerSec > 0)
+        args << QStringLiteral("--throttle") << QString::number(options_.throttleBytesPerSec);
+    if (options_.mute)
+        args << QStringLiteral("--mute");
+    process_->setProcessChannelMode(QProcess::SeparateChannels);
+    process_->start(QStringLiteral("/usr/bin/python3"), args);
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("cannot start /usr/bin/python3: ") + process_->errorString();
+        return false;
+    }
+    // The launcher prints "READY <port>" once it listens.
+    QByteArray out;
+    const QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired() && !out.contains('\n')) {
+        if (process_->state() != QProcess::Running)
+            break;
+        process_->waitForReadyRead(200);
+        out += process_->readAllStandardOutput();
+    }
+    if (!out.startsWith("READY ")) {
+        process_->waitForFinished(200);
+        error_ = QStringLiteral("pyftpdlib did not start: ")
+            + QString::fromUtf8(out + process_->readAllStandardError());
+        stop();
+        return false;
+    }
+    port_ = out.mid(6).trimmed().toInt();
+    error_.clear();
+    return true;
+}
+
+// ------------------------------------------------------------------ VsftpdServer
+
+namespace {
+const char* const kVsftpdUser = "pedftp";
+const char* const kVsftpdPassword = "Pedidos-Teste-42";
+
+// Creates the system user vsftpd logs in once per machine (serialised across test processes).
+QString ensureVsftpdUser(int* uid, int* gid)
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("vsftpd tests need root to create the user %1").arg(QLatin1String(kVsftpdUser));
+    if (!QFileInfo::exists(QStringLiteral("/usr/sbin/vsftpd")))
+        return QStringLiteral("vsftpd is not installed");
+    const int lock = ::open("/tmp/pedidosftp-vsftpd-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX);
+    QString problem;
+    if (!::getpwnam(kVsftpdUser)) {
+        QProcess add;
+        add.start(QStringLiteral("/usr/sbin/useradd"),
+                  {QStringLiteral("-M"), QStringLiteral("-d"), QStringLiteral("/tmp"), QStringLiteral("-s"),
+                   QStringLiteral("/bin/bash"), QLatin1String(kVsftpdUser)});
+        add.waitForFinished(20000);
+        if (add.exitCode() != 0)
+            problem = QStringLiteral("useradd failed: ") + QString::fromUtf8(add.readAllStandardError());
+    }
+    if (problem.isEmpty()) {
+        QProcess pw;
+        pw.start(QStringLiteral("/usr/sbin/chpasswd"), {});
+        pw.waitForStarted();
+        pw.write(QByteArray(kVsftpdUser) + ':' + kVsftpdPassword + '\n');
+        pw.closeWriteChannel();
+        pw.waitForFinished(20000);
+        if (pw.exitCode() != 0)
+            problem = QStringLiteral("chpasswd failed: ") + QString::fromUtf8(pw.readAllStandardError());
+    }
+    if (lock >= 0) {
+        ::flock(lock, LOCK_UN);
+        ::close(lock);
+    }
+    if (const passwd* p = ::getpwnam(kVsftpdUser)) {
+        *uid = int(p->pw_uid);
+        *gid = int(p->pw_gid);
+    }
+    return problem;
+}
+} // namespace
+
+VsftpdServer::VsftpdServer()
+    : FtpServerFixture(QLatin1String(kVsftpdUser), QLatin1String(kVsftpdPassword))
+{
+    error_ = ensureVsftpdUser(&ownerUid_, &ownerGid_);
+    if (!error_.isEmpty())
+        return;
+    if (::chown(QFile::encodeName(root()).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0) {
+        error_ = QStringLiteral("cannot hand the served folder to %1").arg(QLatin1String(kVsftpdUser));
+        return;
+    }
+    QDir(dir_.path()).mkpath(QStringLiteral("empty"));
+    for (int attempt = 0; attempt < 5 && !launch(); ++attempt)
+        port_ = 0;
+}
+
+VsftpdServer::~VsftpdServer() { stop(); }
+
+bool VsftpdServer::launch()
+{
+    if (port_ == 0)
+        port_ = freeLoopbackPort();
+    const int base = passiveBase(port_);
+    const QString conf = dir_.path() + QStringLiteral("/vsftpd.conf");
+    QFile f(conf);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error_ = QStringLiteral("cannot write ") + conf;
+        return false;
+    }
+    f.write(QStringLiteral(
+                "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
+                "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
+                "pasv_enable=YES\npasv_min_port=%2\npasv_max_port=%3\npasv_address=127.0.0.1\n"
+                "secure_chroot_dir=%4\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%5\n"
+                "local_root=%6\n")
+                .arg(port_)
+                .arg(base)
+                .arg(base + 49)
+                .arg(dir_.path() + QStringLiteral("/empty"), logPath(), root())
+                .toUtf8());
+    f.close();
+    process_ = std::make_unique<QProcess>();
+    process_->start(QStringLiteral("/usr/sbin/vsftpd"), {conf});
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("cannot start vsftpd: ") + process_->errorString();
+        return false;
+    }
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (process_->state() != QProcess::Running) {
+            error_ = QStringLiteral("vsftpd exited with %1 (port %2 taken?)").arg(process_->exitCode()).arg(port_);
+            process_.reset();
+            return false;
+        }
+        if (acceptsConnections(port_)) {
+            error_.clear();
+            return true;
+        }
+        QThread::msleep(20);
+    }
+    error_ = QStringLiteral("vsftpd does not accept connections on port %1").arg(port_);
+    stop();
+    return false;
+}

@@ -1,0 +1,104 @@
+#pragma once
+// Real FTP servers on loopback for the tests, each serving a fresh temporary folder and
+// logging every command to a file of its own.
+//
+//   PyFtpServer server;                       // pyftpdlib, plain FTP, user/password below
+//   ASSERT_TRUE(server.isRunning()) << server.error();
+//   server.writeFile("pedidos/PED1.txt", "...");
+//   control.setAddress(server.address());     // "127.0.0.1:<port>" ("ftps://..." with TLS)
+//   ...
+//   EXPECT_EQ(server.loginCount(), 1);
+//
+// PyFtpServer options: explicit TLS with a self-signed certificate for 127.0.0.1 (certFile() is
+// the CA to trust), an idle time-out of the control connection, throttled data transfers, or a
+// "mute" server that accepts connections and never answers. Passive ports come from a range
+// derived from the control port, so servers of tests running side by side do not collide.
+//
+// VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
+// in a system user created on first use (tests run as root); isRunning() is false and
+// error() says why when that is impossible (then GTEST_SKIP).
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class QProcess;
+
+class FtpServerFixture {
+public:
+    virtual ~FtpServerFixture();
+    FtpServerFixture(const FtpServerFixture&) = delete;
+    FtpServerFixture& operator=(const FtpServerFixture&) = delete;
+
+    bool isRunning() const;
+    QString error() const { return error_; }
+    int port() const { return port_; }
+    QString address() const;              // what the window's address box would hold
+    QString user() const { return user_; }
+    QString password() const { return password_; }
+    QString root() const;                 // the folder served (login folder)
+    qint64 pid() const;
+
+    QString logText() const;
+    int loginCount() const;               // successful logins so far (from the log)
+
+    void stop();
+    bool restart();                       // same port, same folder
+    void pause();                         // SIGSTOP: the server stops answering
+    void resume();                        // SIGCONT
+
+    // Files below root(); `rel` uses "/" and may name sub folders (created as needed).
+    QString path(const QString& rel) const;
+    void writeFile(const QString& rel, const QByteArray& data) const;
+    QByteArray readFile(const QString& rel) const;
+    bool exists(const QString& rel) const;
+    void makeFolder(const QString& rel) const;
+
+protected:
+    FtpServerFixture(QString user, QString password);
+    virtual bool launch() = 0;
+    QString logPath() const;
+    virtual QString loginMarker() const = 0;
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> process_;
+    QString user_, password_, error_;
+    int port_ = 0;
+    bool tls_ = false;
+    int ownerUid_ = -1, ownerGid_ = -1;   // files made by the test are given to this user
+};
+
+class PyFtpServer : public FtpServerFixture {
+public:
+    struct Options {
+        QString user = QStringLiteral("pedidos");
+        QString password = QStringLiteral("s3nh@ secreta");
+        bool tls = false;
+        double idleTimeoutSec = 0;      // 0: pyftpdlib's default (300 s)
+        int throttleBytesPerSec = 0;    // 0: full speed
+        bool mute = false;              // accepts and never answers
+    };
+    PyFtpServer();
+    explicit PyFtpServer(const Options& options);
+    ~PyFtpServer() override;
+
+    QString certFile() const;           // TLS: the server's self-signed certificate
+
+protected:
+    bool launch() override;
+    QString loginMarker() const override;
+
+private:
+    Options options_;
+};
+
+class VsftpdServer : public FtpServerFixture {
+public:
+    VsftpdServer();
+    ~VsftpdServer() override;
+
+protected:
+    bool launch() override;
+    QString loginMarker() const override { return QStringLiteral("OK LOGIN"); }
+};
