@@ -2,6 +2,7 @@
 // or created, and its address copied into the second and delivery address columns.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 namespace booking {
@@ -32,14 +33,9 @@ QString fieldText(const Field& field)
     return field.isNull() ? QString() : field.text;
 }
 
-void closeQuery(ImportState& state)
-{
-    state.CONSULTA.reset();
-}
-
 IRecordset& openQuery(ImportState& state, const QString& sql)
 {
-    closeQuery(state);
+    FECHA_CONSULTA(state);
     state.CONSULTA = state.CONEXAO->open(sql);
     return *state.CONSULTA;
 }
@@ -48,7 +44,6 @@ IRecordset& openQuery(ImportState& state, const QString& sql)
 
 namespace {
 
-using booking::closeQuery;
 using booking::openQuery;
 using sql::quote;
 
@@ -119,7 +114,7 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
                                               + QLatin1Char('\''));
         if (!rs.eof())
             ctx.municipalityCode = booking::fieldText(rs.field(QStringLiteral("mucod")));
-        closeQuery(state);
+        FECHA_CONSULTA(state);
     }
 
     ctx.customerCode.clear();
@@ -148,10 +143,10 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
                 ctx.consumerType = consumerType;
             refreshCustomer(state, order, ctx, incod);
             copyAddress(state, incod);
-            closeQuery(state);
+            FECHA_CONSULTA(state);
             return;
         }
-        closeQuery(state);
+        FECHA_CONSULTA(state);
     }
 
     insertCustomer(state, order, ctx);
@@ -168,5 +163,5 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
             copyAddress(state, incod.text);
         }
     }
-    closeQuery(state);
+    FECHA_CONSULTA(state);
 }

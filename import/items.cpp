@@ -2,6 +2,7 @@
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 #include <stdexcept>
@@ -30,15 +31,13 @@ void takeNumber(const IRecordset& product, const char* column, double& target)
     target = f.toDouble();
 }
 
-double lineTotalNumber(const OrderItem& item, const OrderContext& ctx, const QString& text)
+double lineTotalNumber(const OrderItem& item, const QString& text)
 {
     const std::optional<double> value = sql::parseDecimal(text);
     if (!value) {
+        // The caller adds the file name and the line.
         throw std::runtime_error(
-            QStringLiteral("Arquivo %1, linha %2: o valor total \"%3\" do produto de código de barras %4 não é "
-                           "um número.")
-                .arg(ctx.fileName)
-                .arg(item.lineNumber)
+            QStringLiteral("o valor total \"%1\" do produto de código de barras %2 não é um número")
                 .arg(item.lineTotal, item.barcode)
                 .toStdString());
     }
@@ -78,7 +77,7 @@ void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const 
 
     vars.ipiValue = 0;
     if (vars.ipiRate > 0)
-        vars.ipiValue = lineTotalNumber(item, ctx, item.lineTotal) * vars.ipiRate / 100;
+        vars.ipiValue = lineTotalNumber(item, item.lineTotal) * vars.ipiRate / 100;
 
     vars.icmsBaseText = item.lineTotal;
     vars.icmsBaseText.replace(QLatin1Char('.'), QLatin1Char(','));
@@ -93,10 +92,10 @@ void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const 
     if (vars.icmsCharged) {
         double base = 0;
         if (ctx.consumerType == QLatin1String("CONSUMIDOR FINAL")) {
-            base = vars.ipiValue + lineTotalNumber(item, ctx, item.lineTotal);
+            base = vars.ipiValue + lineTotalNumber(item, item.lineTotal);
             vars.icmsBaseNumber = base;
         } else {
-            base = lineTotalNumber(item, ctx, vars.icmsBaseText);
+            base = lineTotalNumber(item, vars.icmsBaseText);
         }
         const double rate = state.ALIQUOTA_SIMPLES == 0 ? state.ALIQUOTA_ICMS : state.ALIQUOTA_SIMPLES;
         vars.icmsValue = base * rate;
@@ -112,7 +111,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
                    + quote(item.barcode) + QLatin1Char('\''));
     if (product.eof()) {
         noteMissingProduct(state, item, ctx, report);
-        booking::closeQuery(state);
+        FECHA_CONSULTA(state);
         return;
     }
 
@@ -146,5 +145,5 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         + quote(item.productName) + sep + quantity + sep
         + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
     state.CONEXAO->execute(sqlText);
-    booking::closeQuery(state);
+    FECHA_CONSULTA(state);
 }
