@@ -68,7 +68,6 @@ void copyAddress(ImportState& state, const QString& incod)
 
 void insertCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx)
 {
-    const QDate today = ctx.now.date();
     const QString sep = QStringLiteral("','");
     QString sqlText = QStringLiteral(
         "insert into interveniente (intipoconsumidor,inmucod,opsimples,inpaiscod,inpaisnome,ininativo,"
@@ -77,8 +76,7 @@ void insertCustomer(ImportState& state, const OrderRecord& order, const OrderCon
         "ininscricao,inendereco,inbairro,incomplemento,inmunicipio,inuf,incep,inemailnfe,infone)");
     sqlText += QStringLiteral(" values('") + quote(ctx.consumerType) + sep + quote(ctx.municipalityCode)
         + QStringLiteral("','0','1058','BRASIL','0','0','0','0','','")
-        + QString::number(today.month()) + QLatin1Char('/') + QString::number(today.day()) + QLatin1Char('/')
-        + QString::number(today.year()) + sep + quote(ctx.todayCompact) + sep
+        + booking::shortDate(ctx.now.date()) + sep + quote(ctx.todayCompact) + sep
         + quote(state.CODIGO_VENDEDOR.value_or(QString()))
         + QStringLiteral("','0','2','AUTOMATICO','") + quote(ctx.timestamp) + sep + quote(order.customerName)
         + sep + quote(order.cpf) + sep + quote(order.rg) + sep + quote(order.cnpj) + sep
