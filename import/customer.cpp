@@ -1,0 +1,165 @@
+// Customer resolution: the order's municipality, the customer found by CNPJ or CPF (refreshed)
+// or created, and its address copied into the second and delivery address columns.
+#include "import/booking.h"
+#include "import/booking_detail.h"
+#include "import/session.h"
+#include "import/sql_text.h"
+
+namespace booking {
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString shortDate(const QDate& date)
+{
+    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year());
+}
+
+QString timestampText(const QDateTime& now)
+{
+    return shortDate(now.date()) + QLatin1Char(' ') + now.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString fieldText(const Field& field)
+{
+    return field.isNull() ? QString() : field.text;
+}
+
+IRecordset& openQuery(ImportState& state, const QString& sql)
+{
+    FECHA_CONSULTA(state);
+    state.CONSULTA = state.CONEXAO->open(sql);
+    return *state.CONSULTA;
+}
+
+} // namespace booking
+
+namespace {
+
+using booking::openQuery;
+using sql::quote;
+
+QString digitsOf(QString document, const QString& separators)
+{
+    for (const QChar c : separators)
+        document.remove(c);
+    return document;
+}
+
+// Copies the customer's main address into the second address and the delivery address.
+void copyAddress(ImportState& state, const QString& incod)
+{
+    state.CONEXAO->execute(
+        QStringLiteral("update interveniente set inendereco2=inendereco,innumero2=innumero,"
+                       "incomplemento2=incomplemento,inbairro2=inbairro,inmunicipio2=inmunicipio,"
+                       "inuf2=inuf,inmucod2=inmucod,  inenendereco=inendereco,inennumero=innumero,"
+                       "inencomplemento=incomplemento,inenbairro=inbairro,inenmunicipio=inmunicipio,"
+                       "inenuf=inuf,inenmucod=inmucod where incod='")
+        + quote(incod) + QLatin1Char('\''));
+}
+
+void insertCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx)
+{
+    const QString sep = QStringLiteral("','");
+    QString sqlText = QStringLiteral(
+        "insert into interveniente (intipoconsumidor,inmucod,opsimples,inpaiscod,inpaisnome,ininativo,"
+        "inrepresentante,inbloqueado,fktransportadora,inindicacao,datanascimento,datanascimentot,"
+        "fkvendedor,fkgcompra,fktipointerveniente,usuario_alt,data_alt,innome,incpf,inrg,incnpj,"
+        "ininscricao,inendereco,inbairro,incomplemento,inmunicipio,inuf,incep,inemailnfe,infone)");
+    sqlText += QStringLiteral(" values('") + quote(ctx.consumerType) + sep + quote(ctx.municipalityCode)
+        + QStringLiteral("','0','1058','BRASIL','0','0','0','0','','")
+        + booking::shortDate(ctx.now.date()) + sep + quote(ctx.todayCompact) + sep
+        + quote(state.CODIGO_VENDEDOR.value_or(QString()))
+        + QStringLiteral("','0','2','AUTOMATICO','") + quote(ctx.timestamp) + sep + quote(order.customerName)
+        + sep + quote(order.cpf) + sep + quote(order.rg) + sep + quote(order.cnpj) + sep
+        + quote(order.stateRegistration) + sep + quote(order.address) + sep + quote(order.district) + sep
+        + quote(order.complement) + sep + quote(order.city) + sep + quote(order.state) + sep
+        + quote(order.postalCode) + sep + quote(order.email) + sep + quote(order.phone) + QStringLiteral("')");
+    state.CONEXAO->execute(sqlText);
+}
+
+void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx, const QString& incod)
+{
+    state.CONEXAO->execute(
+        QStringLiteral("update interveniente set inmucod='") + quote(ctx.municipalityCode)
+        + QStringLiteral("',usuario_alt='AUTOMATICO',data_alt='") + quote(ctx.timestamp)
+        + QStringLiteral("',inendereco='") + quote(order.address) + QStringLiteral("',inbairro='")
+        + quote(order.district) + QStringLiteral("',incomplemento='") + quote(order.complement)
+        + QStringLiteral("',inmunicipio='") + quote(order.city) + QStringLiteral("',inuf='") + quote(order.state)
+        + QStringLiteral("',incep='") + quote(order.postalCode) + QStringLiteral("',inemailnfe='")
+        + quote(order.email) + QStringLiteral("',infone ='") + quote(order.phone)
+        + QStringLiteral("'where incod='") + quote(incod) + QLatin1Char('\''));
+}
+
+} // namespace
+
+void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext& ctx)
+{
+    // Municipality of the order's city and state; empty when the ERP does not know it.
+    ctx.municipalityCode.clear();
+    {
+        IRecordset& rs = openQuery(state, QStringLiteral("select mucod from municipio where mudesc = '")
+                                              + quote(booking::trimSpaces(order.city))
+                                              + QStringLiteral("' and uf='") + quote(order.state)
+                                              + QLatin1Char('\''));
+        if (!rs.eof())
+            ctx.municipalityCode = booking::fieldText(rs.field(QStringLiteral("mucod")));
+        FECHA_CONSULTA(state);
+    }
+
+    ctx.customerCode.clear();
+    ctx.orderCode.clear();
+    ctx.consumerType = QStringLiteral("CONSUMIDOR FINAL");
+
+    ctx.timestamp = booking::timestampText(ctx.now);
+    ctx.todayCompact = ctx.now.date().toString(QStringLiteral("yyyyMMdd"));
+
+    // A CNPJ that reads as a number wins over a CPF.
+    QString lookup;
+    if (sql::isNumeric(digitsOf(order.cpf, QStringLiteral(".-"))))
+        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incpf='") + quote(order.cpf)
+            + QStringLiteral("' and fktipointerveniente=2");
+    if (sql::isNumeric(digitsOf(order.cnpj, QStringLiteral("./-"))))
+        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incnpj='")
+            + quote(order.cnpj) + QStringLiteral("' and fktipointerveniente=2");
+
+    if (!lookup.isEmpty()) {
+        IRecordset& rs = openQuery(state, lookup);
+        if (!rs.eof()) {
+            const QString incod = booking::fieldText(rs.field(QStringLiteral("incod")));
+            const QString consumerType = booking::trimSpaces(booking::fieldText(rs.field(QStringLiteral("intipoconsumidor"))));
+            ctx.customerCode = incod;
+            if (!consumerType.isEmpty())
+                ctx.consumerType = consumerType;
+            refreshCustomer(state, order, ctx, incod);
+            copyAddress(state, incod);
+            FECHA_CONSULTA(state);
+            return;
+        }
+        FECHA_CONSULTA(state);
+    }
+
+    insertCustomer(state, order, ctx);
+    IRecordset& rs = openQuery(
+        state, QStringLiteral("select max(incod) as incod from interveniente where fktipointerveniente=2 and "
+                              "usuario_alt='AUTOMATICO' and innome='")
+                   + quote(order.customerName) + QLatin1Char('\''));
+    if (!rs.eof()) {
+        const Field incod = rs.field(QStringLiteral("incod"));
+        // A NULL maximum (the new row not found under its name) leaves the customer code empty,
+        // so the order is not booked; there is then no row to copy the address of.
+        if (!incod.isNull()) {
+            ctx.customerCode = incod.text;
+            copyAddress(state, incod.text);
+        }
+    }
+    FECHA_CONSULTA(state);
+}

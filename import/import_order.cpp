@@ -1,0 +1,111 @@
+// The import of one order file: duplicate check, header pass, customer, order header, items,
+// all in one database transaction.
+#include "import/import_order.h"
+
+#include "import/booking.h"
+#include "import/order_file.h"
+#include "import/session.h"
+#include "import/sql_text.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// True when saida already holds an order with this number (imported by an earlier run).
+bool alreadyBooked(ImportState& state, qint32 orderNumber)
+{
+    FECHA_CONSULTA(state);
+    state.CONSULTA = state.CONEXAO->open(QStringLiteral("select sacod from saida where fkftp='")
+                                         + QString::number(orderNumber) + QStringLiteral("' "));
+    const bool found = !state.CONSULTA->eof();
+    FECHA_CONSULTA(state);
+    return found;
+}
+
+// Runs the steps after the duplicate check. Returns the outcome; ctx carries what was booked.
+ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportState& state, OrderContext& ctx,
+                        IImportReport& report)
+{
+    OrderRecord order = orderfile::readOrderHeader(lines);
+    order.orderNumber = orderNumber;
+
+    resolveCustomer(state, order, ctx);
+    FECHA_CONSULTA(state);
+    if (sql::isNumeric(ctx.customerCode))
+        bookHeader(state, order, ctx);
+    if (!sql::isNumeric(ctx.orderCode))
+        return ImportOutcome::NotBooked;
+
+    // The item pass: item lines in file order; line 1 and key lines are skipped.
+    for (qsizetype n = 1; n < lines.size(); ++n) {
+        if (!orderfile::isItemLine(lines[n]))
+            continue;
+        const int lineNumber = static_cast<int>(n + 1);
+        const OrderItem item = orderfile::splitItemLine(lines[n], lineNumber, ctx.fileName);
+        try {
+            bookItem(state, item, ctx, report);
+        } catch (const ImportError&) {
+            throw;
+        } catch (const DatabaseError& e) {
+            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, e.message()));
+        } catch (const std::exception& e) {
+            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, QString::fromUtf8(e.what())));
+        }
+    }
+    return ctx.missingProducts.isEmpty() ? ImportOutcome::Booked : ImportOutcome::BookedWithMissingProducts;
+}
+
+} // namespace
+
+ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, const IClock& clock,
+                           IImportReport& report)
+{
+    const QString fileName = QFileInfo(CAMINHO_ARQUIVO).fileName();
+    // The file is read once; both passes run over its lines.
+    const QStringList lines = orderfile::readOrderFile(CAMINHO_ARQUIVO);
+    ImportResult result;
+    result.orderNumber = orderfile::readOrderNumber(lines, fileName);
+
+    IConnection& db = *state.CONEXAO;
+    OrderContext ctx;
+    ctx.fileName = fileName;
+    ctx.now = clock.now();
+    // On any failure nothing of the order stays: the next run imports the whole file again.
+    const auto abandon = [&] {
+        FECHA_CONSULTA(state);
+        db.rollback();
+    };
+    try {
+        db.begin();
+    } catch (const DatabaseError& e) {
+        // Nothing begun, nothing to undo (and a transaction of someone else is left alone).
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+    }
+    try {
+        if (alreadyBooked(state, result.orderNumber)) {
+            db.rollback();   // nothing was written
+            result.outcome = ImportOutcome::AlreadyBooked;
+            return result;
+        }
+        result.outcome = bookOrder(lines, result.orderNumber, state, ctx, report);
+        if (result.outcome == ImportOutcome::NotBooked) {
+            // A customer without its order is not kept: the next import of the file starts clean
+            // and does not create the customer a second time.
+            abandon();
+            return result;
+        }
+        FECHA_CONSULTA(state);
+        db.commit();
+    } catch (const ImportError&) {
+        abandon();
+        throw;
+    } catch (const DatabaseError& e) {
+        abandon();
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+    } catch (const std::exception& e) {
+        abandon();
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, QString::fromUtf8(e.what())));
+    }
+    result.missingProducts = ctx.missingProducts;
+    return result;
+}

@@ -1,0 +1,147 @@
+// The order items: each item line booked under the order code with the product's tax data or
+// the defaults; products the ERP does not know are noted on the order.
+#include "import/booking.h"
+#include "import/booking_detail.h"
+#include "import/session.h"
+#include "import/sql_text.h"
+
+#include <stdexcept>
+
+using sql::quote;
+
+namespace {
+
+// A text column replaces its default unless it is NULL or blank; CHAR padding is dropped.
+void takeText(const IRecordset& product, const char* column, QString& target)
+{
+    const Field f = product.field(QString::fromLatin1(column));
+    if (f.isNull())
+        return;
+    const QString value = booking::trimSpaces(f.text);
+    if (!value.isEmpty())
+        target = value;
+}
+
+// A numeric column replaces its default unless it is NULL (or an empty text), 0 included.
+void takeNumber(const IRecordset& product, const char* column, double& target)
+{
+    const Field f = product.field(QString::fromLatin1(column));
+    if (f.isNull() || (f.kind == Field::Kind::Text && booking::trimSpaces(f.text).isEmpty()))
+        return;
+    target = f.toDouble();
+}
+
+double lineTotalNumber(const OrderItem& item, const QString& text)
+{
+    const std::optional<double> value = sql::parseDecimal(text);
+    if (!value) {
+        // The caller adds the file name and the line.
+        throw std::runtime_error(
+            QStringLiteral("o valor total \"%1\" do produto de código de barras %2 não é um número")
+                .arg(item.lineTotal, item.barcode)
+                .toStdString());
+    }
+    return *value;
+}
+
+void noteMissingProduct(ImportState& state, const OrderItem& item, OrderContext& ctx, IImportReport& report)
+{
+    state.CONEXAO->execute(QStringLiteral("update saida set saobs='UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ")
+                           + quote(item.barcode) + QStringLiteral(" | ") + quote(item.productName)
+                           + QStringLiteral("' where sacod='") + quote(ctx.orderCode) + QLatin1Char('\''));
+    ctx.missingProducts << item.barcode + QStringLiteral(" | ") + item.productName;
+    report.log(QStringLiteral("Pedido %1: produto não cadastrado no sistema, item não lançado: código de barras %2, %3")
+                   .arg(ctx.fileName, item.barcode, item.productName));
+}
+
+} // namespace
+
+QString ItemTaxVariables::icmsBaseSql() const
+{
+    if (icmsBaseNumber)
+        return sql::regionalNumber(*icmsBaseNumber);
+    QString text = icmsBaseText;
+    return text.replace(QLatin1Char(','), QLatin1Char('.'));
+}
+
+void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const OrderContext& ctx,
+                         ItemTaxVariables& vars)
+{
+    const IRecordset& product = *state.CONSULTA;
+    vars = ItemTaxVariables();
+    takeNumber(product, "prvolume", vars.volume);
+    takeText(product, "prunisaida", vars.unit);
+    takeNumber(product, "pripi", vars.ipiRate);
+    takeText(product, "prcst", vars.icmsSituation);
+    takeText(product, "prcstipi", vars.ipiSituation);
+
+    vars.ipiValue = 0;
+    if (vars.ipiRate > 0)
+        vars.ipiValue = lineTotalNumber(item, item.lineTotal) * vars.ipiRate / 100;
+
+    vars.icmsBaseText = item.lineTotal;
+    vars.icmsBaseText.replace(QLatin1Char('.'), QLatin1Char(','));
+    vars.icmsBaseNumber.reset();
+    vars.icmsValue = 0;
+
+    // ICMS is charged unless the situation is 500 (simplified regime) or 60 (already charged by
+    // tax substitution), or the code has an unexpected length.
+    const QString& cst = vars.icmsSituation;
+    vars.icmsCharged = (cst.size() == 4 && cst.mid(1, 3) != QLatin1String("500"))
+        || (cst.size() == 3 && cst.mid(1, 2) != QLatin1String("60"));
+    if (vars.icmsCharged) {
+        double base = 0;
+        if (ctx.consumerType == QLatin1String("CONSUMIDOR FINAL")) {
+            base = vars.ipiValue + lineTotalNumber(item, item.lineTotal);
+            vars.icmsBaseNumber = base;
+        } else {
+            base = lineTotalNumber(item, vars.icmsBaseText);
+        }
+        const double rate = state.ALIQUOTA_SIMPLES == 0 ? state.ALIQUOTA_ICMS : state.ALIQUOTA_SIMPLES;
+        vars.icmsValue = base * rate;
+    }
+}
+
+void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImportReport& report)
+{
+    IRecordset& product = booking::openQuery(
+        state, QStringLiteral("select p.prvolume,p.prcod,p.prunisaida,p.prcst,p.pripi,p.prcstipi,s.sasaldo,"
+                              "s.sacod as saldocod from produto p inner join saldo s on(s.fkprcod=p.prcod) "
+                              "where p.prbarra='")
+                   + quote(item.barcode) + QLatin1Char('\''));
+    if (product.eof()) {
+        noteMissingProduct(state, item, ctx, report);
+        FECHA_CONSULTA(state);
+        return;
+    }
+
+    ItemTaxVariables vars;
+    PREENCHE_VAR_PADRAO(state, item, ctx, vars);
+
+    auto commaToPoint = [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); };
+    const QString sep = QStringLiteral("','");
+    const QString quantity = quote(commaToPoint(item.quantity));
+
+    QString sqlText = QStringLiteral(
+        "insert into itemsaida (picmsst,prcst_icms,vbcicms,vicms,vbcst,vicmsst,perc_icms,aliquotainterna,"
+        "red_bcicmsst,cstipi,vipi,pipi"
+        ",itfesq,itmodelado,itlargura,italtura,itm2,itsadesconto,usuario_cri,data_cri,tppromocao,"
+        "ITENTREGA_RETIRA,itvolume, itfksacod, itfkprcod, itfklocod, itqtd, itunidade, itvrunitario, itvrtotal, "
+        "itobs, ITvrIPI, itlote, itvalidade, DATAVALIDADE, itprnome,saldo,SALDOCOD)");
+    sqlText += QStringLiteral(" values(");
+    sqlText += QStringLiteral("0,'") + quote(vars.icmsSituation) + sep + quote(vars.icmsBaseSql()) + sep
+        + quote(sql::regionalNumber(vars.icmsValue)) + QStringLiteral("',0,0,'")
+        + quote(sql::regionalNumber(state.PERC_ICMS)) + QStringLiteral("',18,0,'") + quote(vars.ipiSituation) + sep
+        + quote(sql::regionalNumber(vars.ipiValue)) + sep + quote(sql::regionalNumber(vars.ipiRate))
+        + QStringLiteral("'")
+        + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + booking::shortDate(ctx.now.date())
+        + QStringLiteral("','','','") + quote(sql::regionalNumber(vars.volume)) + QStringLiteral("', '")
+        + quote(ctx.orderCode) + sep + quote(booking::fieldText(product.field(QStringLiteral("prcod"))))
+        + QStringLiteral("','0','") + quantity + sep + quote(vars.unit) + sep
+        + quote(commaToPoint(item.unitPrice)) + sep + quote(commaToPoint(item.lineTotal)) + QStringLiteral("','','")
+        + quote(sql::regionalNumber(vars.ipiRate)) + QStringLiteral("','','30001231','12/31/3000','")
+        + quote(item.productName) + sep + quantity + sep
+        + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
+    state.CONEXAO->execute(sqlText);
+    FECHA_CONSULTA(state);
+}
