@@ -8,16 +8,17 @@
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 
 #include <curl/curl.h>
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 Q_LOGGING_CATEGORY(lcFtp, "pedidos.ftp", QtWarningMsg)
@@ -117,7 +118,6 @@ struct CurlTransferControl::Impl {
         std::function<size_t(const char*, size_t)> sink;   // download data
         std::function<size_t(char*, size_t)> source;       // upload data
         std::function<void(const QString&)> trace;
-        QByteArray headerBuf;
     };
 
     std::thread worker;
@@ -923,4 +923,13 @@ void CurlTransferControl::waitForProgress(int maxMs)
 std::unique_ptr<ITransferControl> makeCurlTransferControl()
 {
     return std::make_unique<CurlTransferControl>();
+}
+
+std::unique_ptr<ITransferControl> makeCurlTransferControl(const CurlControlOptions& options)
+{
+    auto control = std::make_unique<CurlTransferControl>();
+    control->setRequestTimeoutMs(options.requestTimeoutMs);
+    control->setTlsCaFile(options.tlsCaFile);
+    control->setTlsVerifyPeer(options.tlsVerifyPeer);
+    return control;
 }

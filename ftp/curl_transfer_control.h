@@ -60,5 +60,13 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// Settings of the control that the window does not set through ITransferControl.
+struct CurlControlOptions {
+    int requestTimeoutMs = 60000;
+    QString tlsCaFile;          // empty: the system's CA store
+    bool tlsVerifyPeer = true;  // false only for a server known to have a self-signed certificate
+};
+
 // Created on the window's thread; its notifications are delivered there.
 std::unique_ptr<ITransferControl> makeCurlTransferControl();
+std::unique_ptr<ITransferControl> makeCurlTransferControl(const CurlControlOptions& options);

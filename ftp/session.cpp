@@ -103,7 +103,14 @@ void FtpSession::ATUALIZA_LISTA()
     lastListingSucceeded_ = false;
     w_.lstRemote->clear();
 
+    const quint64 dirSerial = commandSerial_ + 1;
     const bool dirOk = EXECUTA_COMANDO(FtpCommand{QStringLiteral("dir"), {}}, false);
+    // A command started by a click during the "dir" or while its answer is read owns the
+    // control's answer and the display from then on: mixing its answer into this listing
+    // would list foreign or stale lines.
+    const auto replaced = [&] { return commandSerial_ != dirSerial; };
+    if (replaced())
+        return;
     QString answer;
     for (;;) {
         const QString piece = control_.GetChunk(kChunkSize);
@@ -111,6 +118,8 @@ void FtpSession::ATUALIZA_LISTA()
             break;
         answer += piece;
         QCoreApplication::processEvents();
+        if (replaced())
+            return;
     }
 
     // One entry per line; a line ends at CR and the character after the CR (its LF) is skipped.

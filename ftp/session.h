@@ -43,7 +43,9 @@ public:
 
     // Re-reads the remote folder: "dir" into lstRemote (without "./"), "pwd" into
     // lblRemoteDirectory. Failures of the commands are reported by EXECUTA_COMANDO; a failure
-    // of its own (reading the answer) is thrown to the caller.
+    // of its own (reading the answer) is thrown to the caller. When a command started by a
+    // click during the listing replaces the "dir", the listing stops and leaves the list and
+    // the label to that command.
     void ATUALIZA_LISTA();
 
     // Connect/disconnect toggle, decided by the button's caption.

@@ -22,10 +22,7 @@ QString timestampText(const QDateTime& now);
 // NULL as empty.
 QString fieldText(const Field& field);
 
-// FECHA_CONSULTA: closes the shared recordset when it is open.
-void closeQuery(ImportState& state);
-
-// Closes the shared recordset, then runs the select on it; the recordset is returned for
+// FECHA_CONSULTA, then runs the select on it; the recordset is returned for
 // reading its first row.
 IRecordset& openQuery(ImportState& state, const QString& sql);
 

@@ -2,6 +2,7 @@
 // or created, and its address copied into the second and delivery address columns.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 namespace booking {
@@ -32,14 +33,9 @@ QString fieldText(const Field& field)
     return field.isNull() ? QString() : field.text;
 }
 
-void closeQuery(ImportState& state)
-{
-    state.CONSULTA.reset();
-}
-
 IRecordset& openQuery(ImportState& state, const QString& sql)
 {
-    closeQuery(state);
+    FECHA_CONSULTA(state);
     state.CONSULTA = state.CONEXAO->open(sql);
     return *state.CONSULTA;
 }
@@ -48,7 +44,6 @@ IRecordset& openQuery(ImportState& state, const QString& sql)
 
 namespace {
 
-using booking::closeQuery;
 using booking::openQuery;
 using sql::quote;
 
@@ -73,7 +68,6 @@ void copyAddress(ImportState& state, const QString& incod)
 
 void insertCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx)
 {
-    const QDate today = ctx.now.date();
     const QString sep = QStringLiteral("','");
     QString sqlText = QStringLiteral(
         "insert into interveniente (intipoconsumidor,inmucod,opsimples,inpaiscod,inpaisnome,ininativo,"
@@ -82,8 +76,7 @@ void insertCustomer(ImportState& state, const OrderRecord& order, const OrderCon
         "ininscricao,inendereco,inbairro,incomplemento,inmunicipio,inuf,incep,inemailnfe,infone)");
     sqlText += QStringLiteral(" values('") + quote(ctx.consumerType) + sep + quote(ctx.municipalityCode)
         + QStringLiteral("','0','1058','BRASIL','0','0','0','0','','")
-        + QString::number(today.month()) + QLatin1Char('/') + QString::number(today.day()) + QLatin1Char('/')
-        + QString::number(today.year()) + sep + quote(ctx.todayCompact) + sep
+        + booking::shortDate(ctx.now.date()) + sep + quote(ctx.todayCompact) + sep
         + quote(state.CODIGO_VENDEDOR.value_or(QString()))
         + QStringLiteral("','0','2','AUTOMATICO','") + quote(ctx.timestamp) + sep + quote(order.customerName)
         + sep + quote(order.cpf) + sep + quote(order.rg) + sep + quote(order.cnpj) + sep
@@ -119,7 +112,7 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
                                               + QLatin1Char('\''));
         if (!rs.eof())
             ctx.municipalityCode = booking::fieldText(rs.field(QStringLiteral("mucod")));
-        closeQuery(state);
+        FECHA_CONSULTA(state);
     }
 
     ctx.customerCode.clear();
@@ -148,10 +141,10 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
                 ctx.consumerType = consumerType;
             refreshCustomer(state, order, ctx, incod);
             copyAddress(state, incod);
-            closeQuery(state);
+            FECHA_CONSULTA(state);
             return;
         }
-        closeQuery(state);
+        FECHA_CONSULTA(state);
     }
 
     insertCustomer(state, order, ctx);
@@ -168,5 +161,5 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
             copyAddress(state, incod.text);
         }
     }
-    closeQuery(state);
+    FECHA_CONSULTA(state);
 }

@@ -7,11 +7,10 @@
 #include <QMap>
 
 namespace {
-
 const QString kFirebirdDriver = QStringLiteral("Firebird/InterBase(r) driver");
+} // namespace
 
-// "key=value;key={va;lue}}x};..." into lower-case keys and their values. A value opening with
-// "{" runs to the "}" that is not doubled; "}}" inside it stands for one "}".
+// A value opening with "{" runs to the "}" that is not doubled; "}}" inside it stands for one "}".
 QMap<QString, QString> parseConnectionString(const QString& text)
 {
     QMap<QString, QString> values;
@@ -51,8 +50,6 @@ QMap<QString, QString> parseConnectionString(const QString& text)
     }
     return values;
 }
-
-} // namespace
 
 double Field::toDouble() const
 {

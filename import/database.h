@@ -2,6 +2,7 @@
 // Database access of the import: one connection, selects read through a recordset whose first
 // row is current, inserts/updates executed at once, explicit transactions. Two adapters: our
 // Firebird client adapter (libfbclient) and ODBC through Qt's QODBC driver.
+#include <QMap>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -66,5 +67,9 @@ public:
 // (database = file path, "host:path" or "host/port:path") unless unixODBC has a driver registered
 // under that exact name; every other string goes to QODBC unchanged. Throws DatabaseError.
 std::unique_ptr<IConnection> openConnection(const QString& connectionString);
+
+// The key=value pairs of an ODBC-style connection string: keys lower-cased, a value in braces
+// unwrapped ("{a;b}}c}" is "a;b}c"); the first occurrence of a key wins.
+QMap<QString, QString> parseConnectionString(const QString& connectionString);
 
 using ConnectionOpener = std::function<std::unique_ptr<IConnection>(const QString& connectionString)>;

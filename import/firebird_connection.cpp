@@ -124,7 +124,7 @@ public:
         const QByteArray text = encode(sql);
         QVector<std::pair<QString, Field>> row;
         bool hasRow = false;
-        run([&](ITransaction* tra) { hasRow = fetchFirst(tra, text, row); });
+        run([&](ITransaction* tra) { hasRow = fetchFirst(tra, text, row); }, true);
         return std::make_unique<FirebirdRecordset>(std::move(row), hasRow);
     }
 
@@ -226,12 +226,13 @@ private:
         return rs->field(QStringLiteral("cs")).text.trimmed().toUpper();
     }
 
-    ITransaction* startTransaction()
+    // Read committed, record versions, waiting at most a minute for a locked row: the ERP is
+    // used by people at the same time. A read-only one (a lone select) is cheap to start and to
+    // commit: it writes nothing to the database.
+    ITransaction* startTransaction(bool readOnly = false)
     {
-        // Read committed, record versions, waiting at most a minute for a locked row: the ERP is
-        // used by people at the same time.
         Held<IXpbBuilder> tpb(util_->getXpbBuilder(&status_, IXpbBuilder::TPB, nullptr, 0));
-        tpb->insertTag(&status_, isc_tpb_write);
+        tpb->insertTag(&status_, readOnly ? isc_tpb_read : isc_tpb_write);
         tpb->insertTag(&status_, isc_tpb_read_committed);
         tpb->insertTag(&status_, isc_tpb_rec_version);
         tpb->insertTag(&status_, isc_tpb_wait);
@@ -262,13 +263,13 @@ private:
 
     // Runs `work` in the explicit transaction, or in one of its own committed at once.
     template <typename Work>
-    void run(Work&& work)
+    void run(Work&& work, bool readOnly = false)
     {
         if (transaction_) {
             guarded([&] { work(transaction_); });
             return;
         }
-        ITransaction* tra = guarded([&] { return startTransaction(); });
+        ITransaction* tra = guarded([&] { return startTransaction(readOnly); });
         try {
             work(tra);
         } catch (const FbException& e) {

@@ -7,7 +7,8 @@
 // carry is sent as "?" and reported through the warning handler.
 //
 // execute()/open() outside begin()..commit() run in a transaction of their own that is committed
-// at once; a failing commit is reported like any other failure.
+// at once; a failing commit is reported like any other failure. A lone select runs read-only
+// (nothing written, so nothing to sync to disk at its commit).
 #include "import/database.h"
 
 #include <QString>

@@ -1,13 +1,14 @@
 // The order header: one saida row per order, its code read back for the items.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 using sql::quote;
 
 void bookHeader(ImportState& state, const OrderRecord& order, OrderContext& ctx)
 {
-    booking::closeQuery(state);
+    FECHA_CONSULTA(state);
     if (!sql::isNumeric(ctx.customerCode))
         return;
 
@@ -43,5 +44,5 @@ void bookHeader(ImportState& state, const OrderRecord& order, OrderContext& ctx)
                    + quote(ctx.customerCode) + QLatin1Char('\''));
     if (!rs.eof())
         ctx.orderCode = booking::fieldText(rs.field(QStringLiteral("sacod")));
-    booking::closeQuery(state);
+    FECHA_CONSULTA(state);
 }

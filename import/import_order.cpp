@@ -4,17 +4,12 @@
 
 #include "import/booking.h"
 #include "import/order_file.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 #include <QFileInfo>
 
 namespace {
-
-// Closes the shared recordset when it is open.
-void FECHA_CONSULTA(ImportState& state)
-{
-    state.CONSULTA.reset();
-}
 
 // True when saida already holds an order with this number (imported by an earlier run).
 bool alreadyBooked(ImportState& state, qint32 orderNumber)
@@ -82,6 +77,11 @@ ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, c
     };
     try {
         db.begin();
+    } catch (const DatabaseError& e) {
+        // Nothing begun, nothing to undo (and a transaction of someone else is left alone).
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+    }
+    try {
         if (alreadyBooked(state, result.orderNumber)) {
             db.rollback();   // nothing was written
             result.outcome = ImportOutcome::AlreadyBooked;

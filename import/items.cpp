@@ -2,6 +2,7 @@
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/session.h"
 #include "import/sql_text.h"
 
 #include <stdexcept>
@@ -110,7 +111,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
                    + quote(item.barcode) + QLatin1Char('\''));
     if (product.eof()) {
         noteMissingProduct(state, item, ctx, report);
-        booking::closeQuery(state);
+        FECHA_CONSULTA(state);
         return;
     }
 
@@ -120,7 +121,6 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     auto commaToPoint = [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); };
     const QString sep = QStringLiteral("','");
     const QString quantity = quote(commaToPoint(item.quantity));
-    const QDate today = ctx.now.date();
 
     QString sqlText = QStringLiteral(
         "insert into itemsaida (picmsst,prcst_icms,vbcicms,vicms,vbcst,vicmsst,perc_icms,aliquotainterna,"
@@ -134,8 +134,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         + quote(sql::regionalNumber(state.PERC_ICMS)) + QStringLiteral("',18,0,'") + quote(vars.ipiSituation) + sep
         + quote(sql::regionalNumber(vars.ipiValue)) + sep + quote(sql::regionalNumber(vars.ipiRate))
         + QStringLiteral("'")
-        + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + QString::number(today.month())
-        + QLatin1Char('/') + QString::number(today.day()) + QLatin1Char('/') + QString::number(today.year())
+        + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + booking::shortDate(ctx.now.date())
         + QStringLiteral("','','','") + quote(sql::regionalNumber(vars.volume)) + QStringLiteral("', '")
         + quote(ctx.orderCode) + sep + quote(booking::fieldText(product.field(QStringLiteral("prcod"))))
         + QStringLiteral("','0','") + quantity + sep + quote(vars.unit) + sep
@@ -144,5 +143,5 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         + quote(item.productName) + sep + quantity + sep
         + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
     state.CONEXAO->execute(sqlText);
-    booking::closeQuery(state);
+    FECHA_CONSULTA(state);
 }

@@ -15,22 +15,28 @@ QString regionalNumber(double value)
 {
     if (!std::isfinite(value))
         return QStringLiteral("0");
-    QString s = QString::number(value, 'g', 15);
-    if (s.contains(QLatin1Char('e'))) {
-        // Rewrite without exponent, keeping the 15 significant digits.
-        const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-        const int decimals = std::max(0, 14 - exponent);
-        s = QString::number(value, 'f', std::min(decimals, 340));
-        if (s.contains(QLatin1Char('.'))) {
-            while (s.endsWith(QLatin1Char('0')))
-                s.chop(1);
-            if (s.endsWith(QLatin1Char('.')))
-                s.chop(1);
-        }
+    // Fifteen significant digits, then the decimal point placed by hand: no exponent, no
+    // grouping, no trailing zeros, whatever the size of the number.
+    const QString e = QString::number(value, 'e', 14); // [-]d.dddddddddddddde[+-]xx
+    const bool negative = e.startsWith(QLatin1Char('-'));
+    const QString body = negative ? e.mid(1) : e;
+    const qsizetype ePos = body.indexOf(QLatin1Char('e'));
+    QString digits = body.left(1) + body.mid(2, ePos - 2);
+    const int exponent = body.mid(ePos + 1).toInt();
+    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+    if (digits == QLatin1String("0"))
+        return QStringLiteral("0");
+    QString s;
+    if (exponent >= 0) {
+        if (digits.size() <= exponent + 1)
+            s = digits + QString(exponent + 1 - digits.size(), QLatin1Char('0'));
+        else
+            s = digits.left(exponent + 1) + QLatin1Char('.') + digits.mid(exponent + 1);
+    } else {
+        s = QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + digits;
     }
-    if (s == QLatin1String("-0"))
-        s = QStringLiteral("0");
-    return s;
+    return negative ? QLatin1Char('-') + s : s;
 }
 
 bool isNumeric(const QString& text)

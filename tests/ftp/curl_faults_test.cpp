@@ -245,3 +245,26 @@ TEST(CurlControl, BadAddressesAndLogins)
     ftp.control.setPassword(server.password());
     EXPECT_EQ(ftp.dir(), (QStringList{"./", "../"}));
 }
+
+// A download that ends short of the size the server announced is a failure: nothing at the
+// local path, no .part left, LastSucceeded false; the session goes on.
+TEST(CurlControl, ShortDownloadLeavesNothing)
+{
+    PyFtpServer::Options o;
+    o.lieSizeBy = 100;
+    PyFtpServer server(o);
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    server.writeFile("PED5.txt", bigContent(5000));
+    QTemporaryDir local;
+    const QString target = local.filePath("PED5.txt");
+
+    CurlDriver ftp(server.address(), server.user(), server.password());
+    EXPECT_FALSE(ftp.run("recv", {"PED5.txt", target}));
+    EXPECT_EQ(ftp.finalState(), 11);
+    EXPECT_FALSE(ftp.control.LastSucceeded());
+    EXPECT_FALSE(ftp.control.ResponseInfo().isEmpty());
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_FALSE(QFile::exists(target + ".part"));
+    EXPECT_TRUE(server.exists("PED5.txt"));
+    EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "PED5.txt"}));
+}

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -45,6 +46,39 @@ TEST_F(Listing, LinesAreSplitAtCarriageReturnsAcrossPieces)
         expected << name;
     }
     EXPECT_EQ(listed(*this, big), expected);
+}
+
+TEST_F(Listing, CommandStartedDuringTheListingTakesOverTheList)
+{
+    QString answer = QStringLiteral("./\r\n../\r\n");
+    QStringList expected{"../"};
+    for (int i = 0; i < 200; ++i) {
+        expected << QStringLiteral("PED%1.txt").arg(i, 4, 10, QLatin1Char('0'));
+        answer += expected.last() + QStringLiteral("\r\n");
+    }
+    control.script(QStringLiteral("dir"), SessionTest::answer(answer));
+    control.script(QStringLiteral("pwd"), SessionTest::answer(QStringLiteral("/loja")));
+    const auto click = [this] { session->EXECUTA_COMANDO(FtpCommand{"cd", {"loja"}}, true); };
+
+    // A double-click handled while the "dir" runs, and one handled between two pieces of its
+    // answer: either way the folder entered last is listed, each entry once.
+    for (const bool betweenPieces : {false, true}) {
+        control.executed.clear();
+        w.lstRemote->clear();
+        if (betweenPieces)
+            control.onGetChunk = [&] {
+                control.onGetChunk = nullptr;
+                QTimer::singleShot(0, session.get(), click);
+            };
+        else
+            QTimer::singleShot(0, session.get(), click);
+
+        session->ATUALIZA_LISTA();
+
+        EXPECT_EQ(executedTexts(), (QStringList{"dir", "cd loja", "dir", "pwd"})) << executedTexts().join('|').toStdString();
+        EXPECT_EQ(remoteEntries(), expected) << betweenPieces;
+        EXPECT_EQ(w.lblRemoteDirectory->text(), QStringLiteral("/loja"));
+    }
 }
 
 TEST_F(Listing, FolderLabelShowsTheFirstPieceOfThePwdAnswer)

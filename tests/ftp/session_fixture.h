@@ -14,9 +14,8 @@
 #include <memory>
 #include <ostream>
 
-// Readable failure output for Qt texts and commands.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const FtpCommand& c, std::ostream* os) { *os << "FtpCommand(" << c.text().toStdString() << ')'; }
+// Readable failure output for commands.
+inline std::ostream& operator<<(std::ostream& os, const FtpCommand& c) { return os << "FtpCommand(" << c.text().toStdString() << ')'; }
 
 template <typename Control = FakeTransferControl>
 struct SessionTest : ::testing::Test {

@@ -89,6 +89,10 @@ void FakeTransferControl::waitForProgress(int maxMs)
 QString FakeTransferControl::GetChunk(int size)
 {
     chunkSizes << size;
+    if (onGetChunk) {
+        const auto hook = onGetChunk; // the hook may replace itself
+        hook();
+    }
     const QString piece = pending_.left(size);
     pending_.remove(0, piece.size());
     return piece;

@@ -37,6 +37,7 @@ public:
     int waitCalls = 0;                    // calls of waitForProgress
     int longestWaitMs = 0;                // largest maxMs handed to waitForProgress
     QList<int> chunkSizes;                // size of every GetChunk call
+    std::function<void()> onGetChunk;     // called at the start of every GetChunk, if set
 
     void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
     void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }

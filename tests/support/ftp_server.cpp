@@ -202,6 +202,8 @@ bool PyFtpServer::launch()
         args << QStringLiteral("--throttle") << QString::number(options_.throttleBytesPerSec);
     if (options_.mute)
         args << QStringLiteral("--mute");
+    if (options_.lieSizeBy > 0)
+        args << QStringLiteral("--lie-size") << QString::number(options_.lieSizeBy);
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {

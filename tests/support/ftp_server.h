@@ -11,7 +11,7 @@
 //
 // PyFtpServer options: explicit TLS with a self-signed certificate for 127.0.0.1 (certFile() is
 // the CA to trust), an idle time-out of the control connection, throttled data transfers, or a
-// "mute" server that accepts connections and never answers. Passive ports come from a range
+// "mute" server that accepts connections and never answers, or one that reports wrong sizes. Passive ports come from a range
 // derived from the control port, so servers of tests running side by side do not collide.
 //
 // VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
@@ -78,6 +78,7 @@ public:
         double idleTimeoutSec = 0;      // 0: pyftpdlib's default (300 s)
         int throttleBytesPerSec = 0;    // 0: full speed
         bool mute = false;              // accepts and never answers
+        int lieSizeBy = 0;              // SIZE reports this many bytes more than a file has
     };
     PyFtpServer();
     explicit PyFtpServer(const Options& options);

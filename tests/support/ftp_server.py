@@ -67,6 +67,7 @@ def main():
     p.add_argument("--idle-timeout", type=float, default=0)
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--mute", action="store_true")
+    p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
     a = p.parse_args()
 
     if a.mute:
@@ -126,6 +127,21 @@ def main():
         dtp = Throttled
     if dtp is not None:
         Handler.dtp_handler = dtp
+
+    if a.lie_size:
+        def ftp_SIZE(self, path, _base=Handler.ftp_SIZE):
+            # Report a size larger than the file holds, as a file cut short on its way would.
+            real = self.respond
+            def respond(resp, *args, **kwargs):
+                if resp.startswith("213 "):
+                    resp = "213 %d" % (int(resp[4:]) + a.lie_size)
+                return real(resp, *args, **kwargs)
+            self.respond = respond
+            try:
+                return _base(self, path)
+            finally:
+                del self.respond
+        Handler.ftp_SIZE = ftp_SIZE
 
     Handler.authorizer = authorizer
     Handler.banner = "pedidosftp test server ready."

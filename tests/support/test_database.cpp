@@ -3,6 +3,8 @@
 #include "import/firebird_connection.h"
 #include "import/odbc_connection.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,8 @@
 #include <QStringEncoder>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <unistd.h>
 #include <stdexcept>
 
 namespace testdb {
@@ -65,28 +69,46 @@ QString tempPattern()
     return root + QStringLiteral("/pedidos_db_XXXXXX");
 }
 
-// One template database per kind and test program, built on first use.
+// One template database per kind, shared by all test programs and runs: kept in the build
+// folder under a name made from the scripts' contents, so a changed script makes a new one.
+// Built in memory by isql-fb, then moved into place with an atomic rename (parallel tests).
 QString templateFor(const FirebirdOptions& options)
 {
     static QMutex mutex;
-    static QTemporaryDir folder(tempPattern());
     static QMap<QString, QString> templates;
     QMutexLocker lock(&mutex);
-    const QString key = charsetName(options.charset) + (options.sampleData ? QStringLiteral("_sample") : QStringLiteral("_empty"));
-    if (auto it = templates.constFind(key); it != templates.constEnd())
+    const QString kind = charsetName(options.charset) + (options.sampleData ? QStringLiteral("_sample") : QStringLiteral("_empty"));
+    if (auto it = templates.constFind(kind); it != templates.constEnd())
         return *it;
-    const QString path = folder.filePath(key + QStringLiteral(".fdb"));
+
     const QString schema = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/erp_firebird.sql");
     const QString sample = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/sample_erp.sql");
-    QString script = QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 DEFAULT CHARACTER SET %4;\n")
-                         .arg(path, FirebirdTestDatabase::user(), FirebirdTestDatabase::password(), charsetName(options.charset));
-    script += QStringLiteral("INPUT '%1';\n").arg(schema);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(projectFile(QStringLiteral("import/schema/erp_firebird.sql")).toUtf8());
     if (options.sampleData)
-        script += QStringLiteral("INPUT '%1';\n").arg(sample);
-    script += QStringLiteral("COMMIT;\n");
-    runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("WIN1252")}, script);
-    templates.insert(key, path);
-    return path;
+        hash.addData(projectFile(QStringLiteral("import/schema/sample_erp.sql")).toUtf8());
+    const QString cacheFolder = QStringLiteral(PEDIDOS_BINARY_DIR "/test_databases");
+    QDir().mkpath(cacheFolder);
+    const QString cached = cacheFolder + QLatin1Char('/') + kind + QLatin1Char('_')
+                           + QString::fromLatin1(hash.result().toHex().left(12)) + QStringLiteral(".fdb");
+    if (!QFileInfo::exists(cached)) {
+        QTemporaryDir work(tempPattern());
+        const QString path = work.filePath(QStringLiteral("template.fdb"));
+        QString script = QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 DEFAULT CHARACTER SET %4;\n")
+                             .arg(path, FirebirdTestDatabase::user(), FirebirdTestDatabase::password(), charsetName(options.charset));
+        script += QStringLiteral("INPUT '%1';\n").arg(schema);
+        if (options.sampleData)
+            script += QStringLiteral("INPUT '%1';\n").arg(sample);
+        script += QStringLiteral("COMMIT;\n");
+        runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("WIN1252")}, script);
+        const QString partial = cached + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+        if (!QFile::copy(path, partial))
+            fail(QStringLiteral("cannot write ") + partial);
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(cached).constData()) != 0)
+            fail(QStringLiteral("cannot rename ") + partial);
+    }
+    templates.insert(kind, cached);
+    return cached;
 }
 
 QTemporaryDir& odbcFolder()
@@ -130,6 +152,12 @@ void writeZeltoIni(const QString& folder, const ZeltoSettings& s, const QString&
 FirebirdTestDatabase::FirebirdTestDatabase(FirebirdOptions options) : dir_(tempPattern())
 {
     setUpOdbc(); // before anything asks unixODBC which drivers it knows
+    // The embedded engine keeps its lock files in a system folder only root may write; other
+    // users get a folder of their own (isql-fb inherits it).
+    if (geteuid() != 0 && !qEnvironmentVariableIsSet("FIREBIRD_LOCK")) {
+        static QTemporaryDir lockFolder(tempPattern());
+        qputenv("FIREBIRD_LOCK", lockFolder.path().toLocal8Bit());
+    }
     if (!dir_.isValid())
         fail(QStringLiteral("no temporary folder"));
     path_ = dir_.filePath(QStringLiteral("erp.fdb"));
@@ -188,6 +216,12 @@ void setUpOdbc()
     done = true;
     qputenv("ODBCSYSINI", odbcFolder().path().toLocal8Bit());
     registerOdbcDrivers();
+}
+
+bool registeredOdbcDriversContain(const QString& name)
+{
+    setUpOdbc();
+    return registeredOdbcDrivers().contains(name, Qt::CaseInsensitive);
 }
 
 QStringList splitSqlScript(const QString& script)

@@ -85,6 +85,9 @@ void setUpOdbc();
 // (default: just "SQl Server").
 void registerOdbcDrivers(const QStringList& names = {QStringLiteral("SQl Server")});
 
+// True when unixODBC lists a driver of that name (case-insensitively, as it matches them).
+bool registeredOdbcDriversContain(const QString& name);
+
 // Statements of an SQL script: split at ";" outside quotes and comments, comments dropped,
 // "COMMIT" and "SET ..." statements left out.
 QStringList splitSqlScript(const QString& script);

@@ -1,0 +1,184 @@
+#pragma once
+// A fresh ERP database (schema + sample data) with the import state set up as the session leaves
+// it, a connection that keeps the text of every statement it runs, and helpers to read rows back.
+#include "import/booking.h"
+#include "import/sql_text.h"
+#include "import/database.h"
+#include "support/fixed_clock.h"
+#include "support/test_database.h"
+
+#include <QMap>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+// Passes everything to the real connection and keeps the statement texts.
+class RecordingConnection : public IConnection {
+public:
+    explicit RecordingConnection(std::unique_ptr<IConnection> inner) : inner_(std::move(inner)) {}
+    QStringList statements;   // inserts and updates, in order
+    QStringList selects;
+
+    void execute(const QString& sql) override
+    {
+        statements << sql;
+        inner_->execute(sql);
+    }
+    std::unique_ptr<IRecordset> open(const QString& sql) override
+    {
+        selects << sql;
+        return inner_->open(sql);
+    }
+    void begin() override { inner_->begin(); }
+    void commit() override { inner_->commit(); }
+    void rollback() override { inner_->rollback(); }
+    bool inTransaction() const override { return inner_->inTransaction(); }
+    QString description() const override { return inner_->description(); }
+    void setWarningHandler(std::function<void(const QString&)> handler) override
+    {
+        inner_->setWarningHandler(std::move(handler));
+    }
+
+    // The last insert or update beginning with `prefix`; fails the test when there is none.
+    QString last(const QString& prefix) const
+    {
+        for (auto it = statements.crbegin(); it != statements.crend(); ++it)
+            if (it->startsWith(prefix))
+                return *it;
+        ADD_FAILURE() << "no statement begins with " << prefix.toStdString();
+        return {};
+    }
+
+private:
+    std::unique_ptr<IConnection> inner_;
+};
+
+// Column → value literal of an "insert into t (c1,c2,...) values(v1,v2,...)": quoted values keep
+// their quotes with the doubled apostrophes undone ('O'BRIEN'), bare values as written (0, 18).
+// Blanks around a value are dropped. Fails the test when the counts differ.
+inline QMap<QString, QString> insertValues(const QString& sql)
+{
+    QMap<QString, QString> out;
+    const qsizetype open = sql.indexOf(QLatin1Char('('));
+    const qsizetype close = sql.indexOf(QLatin1Char(')'), open);
+    const QStringList columns = sql.mid(open + 1, close - open - 1).split(QLatin1Char(','));
+    const qsizetype valuesAt = sql.indexOf(QLatin1String(" values("), close);
+    if (open < 0 || close < 0 || valuesAt < 0) {
+        ADD_FAILURE() << "not an insert: " << sql.toStdString();
+        return out;
+    }
+    QStringList values;
+    qsizetype i = valuesAt + 8;
+    while (i < sql.size()) {
+        while (i < sql.size() && sql[i] == QLatin1Char(' '))
+            ++i;
+        QString value;
+        if (sql[i] == QLatin1Char('\'')) {
+            value = QStringLiteral("'");
+            ++i;
+            while (i < sql.size()) {
+                if (sql[i] == QLatin1Char('\'')) {
+                    if (i + 1 < sql.size() && sql[i + 1] == QLatin1Char('\'')) {
+                        value += QLatin1Char('\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += sql[i++];
+            }
+            value += QLatin1Char('\'');
+            while (i < sql.size() && sql[i] == QLatin1Char(' '))
+                ++i;
+        } else {
+            while (i < sql.size() && sql[i] != QLatin1Char(',') && sql[i] != QLatin1Char(')'))
+                value += sql[i++];
+            value = value.trimmed();
+        }
+        values << value;
+        if (i >= sql.size() || sql[i] == QLatin1Char(')'))
+            break;
+        ++i;   // the comma
+    }
+    EXPECT_EQ(columns.size(), values.size()) << sql.toStdString();
+    for (qsizetype c = 0; c < columns.size() && c < values.size(); ++c)
+        out.insert(columns[c].trimmed().toLower(), values[c]);
+    return out;
+}
+
+struct BookingDb {
+    testdb::FirebirdTestDatabase db;
+    ImportState state;
+    RecordingConnection* connection = nullptr;
+    RecordingReport report;
+    FixedClock clock;   // 4 Feb 2015 14:05:09
+
+    BookingDb()
+    {
+        auto recording = std::make_unique<RecordingConnection>(db.connect());
+        connection = recording.get();
+        state.CONEXAO = std::move(recording);
+        // The sales parameters as the session loads them from the sample ERP.
+        state.CODIGO_VENDEDOR = value(QStringLiteral("select incod from interveniente where fktipointerveniente=3"),
+                                      QStringLiteral("incod"));
+        Field payment;
+        payment.kind = Field::Kind::Integer;
+        payment.text = QStringLiteral("1");
+        state.FORMA_PAGTO = payment;
+        state.TIPO_SAIDA = QStringLiteral("ORCAMENTO");
+        state.TIPO_MOVIMENTO = static_cast<qint16>(
+            value(QStringLiteral("select tmcod from tipomovimento where tmdesc='ORCAMENTO'"), QStringLiteral("tmcod")).toInt());
+        state.ALIQUOTA_ICMS = 0.18;
+        state.ALIQUOTA_SIMPLES = 0;
+        state.PERC_ICMS = 18;
+    }
+
+    OrderContext context(const QString& fileName = QStringLiteral("pedido.txt")) const
+    {
+        OrderContext ctx;
+        ctx.fileName = fileName;
+        ctx.now = clock.now();
+        return ctx;
+    }
+
+    // A field of the first row of a select on a connection of its own; "<NULL>" for NULL,
+    // "<no row>" when there is no row.
+    QString value(const QString& select, const QString& column) const
+    {
+        auto c = db.connect();
+        auto rs = c->open(select);
+        if (rs->eof())
+            return QStringLiteral("<no row>");
+        const Field f = rs->field(column);
+        return f.isNull() ? QStringLiteral("<NULL>") : f.text;
+    }
+
+    int count(const QString& tableAndWhere) const
+    {
+        return value(QStringLiteral("select count(*) as n from ") + tableAndWhere, QStringLiteral("n")).toInt();
+    }
+
+    // Runs a statement of the test's own (products, customers) on a connection of its own.
+    void exec(const QString& sql) const { db.connect()->execute(sql); }
+
+    // A product with a stock row; NULL for columns given as "NULL". Returns its prcod.
+    QString addProduct(const QString& barcode, const QString& name, const QString& volume, const QString& unit,
+                       const QString& cst, const QString& ipi, const QString& cstIpi, bool withStock = true) const
+    {
+        exec(QStringLiteral("insert into produto (prbarra,prnome,prvolume,prunisaida,prcst,pripi,prcstipi,prvenda) "
+                            "values (%1,%2,%3,%4,%5,%6,%7,10)")
+                 .arg(literal(barcode), literal(name), volume, literal(unit), literal(cst), ipi, literal(cstIpi)));
+        const QString prcod = value(QStringLiteral("select max(prcod) as prcod from produto"), QStringLiteral("prcod"));
+        if (withStock)
+            exec(QStringLiteral("insert into saldo (fkprcod,fklocod,sasaldo) values (%1,0,7)").arg(prcod));
+        return prcod;
+    }
+
+    static QString literal(const QString& text)
+    {
+        if (text == QLatin1String("NULL"))
+            return text;
+        QString t = text;
+        return QLatin1Char('\'') + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    }
+};
