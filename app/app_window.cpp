@@ -4,7 +4,12 @@
 #include "app/ftp_ini.h"
 #include "app/ini.h"
 #include "app/paths.h"
+#include "app/run_lock.h"
+#include "ftp/local_lists.h"
+#include "ftp/session.h"
 #include "ftp/transfer_control.h"
+#include "ftp/transfers.h"
+#include "import/report.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,13 +21,49 @@
 #include <cstdio>
 #include <exception>
 
-AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder)
+namespace {
+// The import's reports: boxes through the dialogs, lines in the window's log (standard error when
+// headless), progress on the status line.
+class WindowImportReport final : public IImportReport {
+public:
+    WindowImportReport(IDialogs& dialogs, FtpSession& session, QLabel* status)
+        : dialogs_(dialogs), session_(session), status_(status) {}
+    void critical(const QString& text) override { dialogs_.message(text, Icon::Critical); }
+    void log(const QString& line) override { session_.appendLog(line); }
+    void progress(const QString& line) override
+    {
+        status_->setText(line);
+        status_->adjustSize();
+        dialogs_.trace(line);
+    }
+
+private:
+    IDialogs& dialogs_;
+    FtpSession& session_;
+    QLabel* status_;
+};
+} // namespace
+
+AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
+                     const IDrives* drives, ConnectionOpener opener)
     : control_(control)
     , dialogs_(dialogs)
     , clock_(clock)
     , folderOverride_(applicationFolder)
     , applicationFolder_(resolveApplicationFolder())
+    , opener_(std::move(opener))
 {
+    if (!drives) {
+        ownDrives_ = std::make_unique<SystemDrives>();
+        drives = ownDrives_.get();
+    }
+    session_ = std::make_unique<FtpSession>(window_.remoteWidgets(), control_, dialogs_, [this] {
+        return LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+    });
+    localLists_ = std::make_unique<LocalLists>(window_.localWidgets(), dialogs_, *drives);
+    transfers_ = std::make_unique<Transfers>(*session_, *localLists_);
+    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_, window_.lblStatus);
+
     window_.installEventFilter(this);
     window_.txtLog->installEventFilter(this);
     connect(window_.Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -77,17 +118,71 @@ StartMode AppWindow::Form_Load()
 
 bool AppWindow::runUnattended()
 {
-    // The FTP session and the import are not part of this build yet: say so instead of
-    // pretending that orders were fetched.
-    std::fputs(QStringLiteral("pedidosftp: ftp.ini informa um servidor, mas a execução automática (baixar "
-                              "os pedidos por FTP e importá-los) ainda não está disponível nesta versão: "
-                              "nada foi baixado nem importado.\n")
-                   .toUtf8()
-                   .constData(),
-               stderr);
-    std::fflush(stderr);
-    dialogs_.markFailure();
-    return false;
+    RunLock lock;
+    QString lockError;
+    if (!lock.tryAcquire(applicationFolder_, &lockError)) {
+        // Nothing is touched: not the server, not the local folder, not ftp.ini.
+        std::fputs((QStringLiteral("pedidosftp: ") + lockError + QLatin1Char('\n')).toUtf8().constData(), stderr);
+        std::fflush(stderr);
+        dialogs_.markFailure();
+        return false;
+    }
+
+    const bool connected = session_->CONECTA();
+    const QString configuredFolder =
+        LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+    session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
+    const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
+
+    std::optional<QString> keepFolder;
+    if (connected && inFolder && session_->lastListingSucceeded()) {
+        const DownloadSummary d = transfers_->BAIXA_TUDO();
+        if (d.failed > 0 || d.notDeleted > 0)
+            dialogs_.markFailure();
+    } else {
+        // Listing whatever folder the login landed in would fetch and delete the wrong files and
+        // store that folder in ftp.ini: nothing is fetched, the configured folder is kept.
+        keepFolder = configuredFolder;
+        dialogs_.markFailure();
+        session_->appendLog(QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
+                                           "os pedidos já presentes na pasta local serão importados.")
+                                .arg(window_.txtAddress->text(), configuredFolder));
+    }
+
+    BOTAO_IMPORTA(keepFolder);
+    return !dialogs_.failureReported();
+}
+
+BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFolder)
+{
+    importState_.CODIGO_VENDEDOR = sellerCode_;
+    const auto rewriteFtpIni = [this, &configuredFolder] {
+        FtpSettings settings;
+        settings.ftp = window_.txtAddress->text();
+        settings.usuario = window_.txtUsername->text();
+        settings.senha = window_.txtPassword->text();
+        settings.pastas = configuredFolder.value_or(window_.lblRemoteDirectory->text());
+        settings.codVendedor = sellerCode_;
+        writeFtpIni(applicationFolder_, settings);
+    };
+    FileListView files;
+    files.folderPath = [this] { return localLists_->path(); };
+    files.count = [this] { return localLists_->fileCount(); };
+    files.entry = [this](int i) { return localLists_->fileAt(i); };
+    files.refresh = [this] { localLists_->refreshFiles(); };
+
+    const BatchSummary summary =
+        ::BOTAO_IMPORTA(rewriteFtpIni, importState_, applicationFolder_, files, clock_, *report_, opener_);
+    if (!summary.success())
+        dialogs_.markFailure();
+    if (summary.sessionOpened)
+        session_->appendLog(summary.summaryLine());
+    if (!summary.otherFiles.isEmpty()) {
+        session_->appendLog(QStringLiteral("Atenção: arquivos que não são pedidos (.txt) ficaram na pasta local %1 e "
+                                           "já não estão no servidor: %2")
+                                .arg(localLists_->path(), summary.otherFiles.join(QStringLiteral(", "))));
+    }
+    return summary;
 }
 
 void AppWindow::Form_Unload()

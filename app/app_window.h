@@ -3,14 +3,22 @@
 // the clock. It holds what the start-up sequence reads from ftp.ini and decides whether the
 // program runs unattended or shows its window.
 #include "app/frmFTP.h"
+#include "import/batch.h"
+#include "import/import_state.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
+class FtpSession;
 class IClock;
 class IDialogs;
+class IDrives;
+class IImportReport;
 class ITransferControl;
+class LocalLists;
+class Transfers;
 
 enum class StartMode {
     Interactive, // no server named in ftp.ini: the window is shown
@@ -22,8 +30,11 @@ class AppWindow : public QObject {
 public:
     // `applicationFolder`: where ftp.ini is looked up; empty means the executable's folder
     // (tests pass a temporary folder).
+    // `drives`: the machine's drives for the local lists (null: the real ones). `opener` opens the
+    // ERP database (tests may count or fail the opens).
     AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock,
-              const QString& applicationFolder = QString());
+              const QString& applicationFolder = QString(), const IDrives* drives = nullptr,
+              ConnectionOpener opener = openConnection);
     ~AppWindow() override;
 
     // Start-up: works out the application folder, reads ftp.ini into the address, user and
@@ -31,8 +42,14 @@ public:
     StartMode Form_Load();
 
     // The unattended run: connect, change to the configured folder, fetch and delete the
-    // files, import them. Returns true when no failure was reported.
+    // files, import them. One run at a time (a lock file in the application folder). Returns
+    // true when no failure was reported.
     bool runUnattended();
+
+    // The import batch over the local folder (also the second half of the unattended run).
+    // `configuredFolder`, when given, is written to ftp.ini as "PASTAS" instead of the remote
+    // folder label (the label does not show the configured folder when the "cd" failed).
+    BatchSummary BOTAO_IMPORTA(const std::optional<QString>& configuredFolder = std::nullopt);
 
     // Closing of the window: sends "Quit" straight to the control when connected.
     void Form_Unload();
@@ -47,6 +64,10 @@ public:
     frmFTP& window() { return window_; }
     const frmFTP& window() const { return window_; }
     ITransferControl& control() { return control_; }
+    FtpSession& session() { return *session_; }
+    LocalLists& localLists() { return *localLists_; }
+    Transfers& transfers() { return *transfers_; }
+    ImportState& importState() { return importState_; }
     IDialogs& dialogs() { return dialogs_; }
     IClock& clock() { return clock_; }
 
@@ -68,4 +89,12 @@ private:
     QString folderOverride_;
     QString applicationFolder_;
     std::optional<QString> sellerCode_;
+
+    std::unique_ptr<IDrives> ownDrives_;
+    std::unique_ptr<FtpSession> session_;
+    std::unique_ptr<LocalLists> localLists_;
+    std::unique_ptr<Transfers> transfers_;
+    std::unique_ptr<IImportReport> report_;
+    ConnectionOpener opener_;
+    ImportState importState_;
 };
