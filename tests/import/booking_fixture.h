@@ -1,13 +1,12 @@
 #pragma once
-// A fresh ERP database (schema + sample data) with the import state set up as the session leaves
-// it, a connection that keeps the text of every statement it runs, and helpers to read rows back.
+// A fresh ERP database with the import state as the session leaves it, a connection that keeps
+// every statement it runs, and helpers to read rows back.
 #include "import/booking.h"
 #include "import/sql_text.h"
 #include "import/database.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
 
-#include <QMap>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -51,60 +50,6 @@ public:
 private:
     std::unique_ptr<IConnection> inner_;
 };
-
-// Column → value literal of an "insert into t (c1,c2,...) values(v1,v2,...)": quoted values keep
-// their quotes with the doubled apostrophes undone ('O'BRIEN'), bare values as written (0, 18).
-// Blanks around a value are dropped. Fails the test when the counts differ.
-inline QMap<QString, QString> insertValues(const QString& sql)
-{
-    QMap<QString, QString> out;
-    const qsizetype open = sql.indexOf(QLatin1Char('('));
-    const qsizetype close = sql.indexOf(QLatin1Char(')'), open);
-    const QStringList columns = sql.mid(open + 1, close - open - 1).split(QLatin1Char(','));
-    const qsizetype valuesAt = sql.indexOf(QLatin1String(" values("), close);
-    if (open < 0 || close < 0 || valuesAt < 0) {
-        ADD_FAILURE() << "not an insert: " << sql.toStdString();
-        return out;
-    }
-    QStringList values;
-    qsizetype i = valuesAt + 8;
-    while (i < sql.size()) {
-        while (i < sql.size() && sql[i] == QLatin1Char(' '))
-            ++i;
-        QString value;
-        if (sql[i] == QLatin1Char('\'')) {
-            value = QStringLiteral("'");
-            ++i;
-            while (i < sql.size()) {
-                if (sql[i] == QLatin1Char('\'')) {
-                    if (i + 1 < sql.size() && sql[i + 1] == QLatin1Char('\'')) {
-                        value += QLatin1Char('\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += sql[i++];
-            }
-            value += QLatin1Char('\'');
-            while (i < sql.size() && sql[i] == QLatin1Char(' '))
-                ++i;
-        } else {
-            while (i < sql.size() && sql[i] != QLatin1Char(',') && sql[i] != QLatin1Char(')'))
-                value += sql[i++];
-            value = value.trimmed();
-        }
-        values << value;
-        if (i >= sql.size() || sql[i] == QLatin1Char(')'))
-            break;
-        ++i;   // the comma
-    }
-    EXPECT_EQ(columns.size(), values.size()) << sql.toStdString();
-    for (qsizetype c = 0; c < columns.size() && c < values.size(); ++c)
-        out.insert(columns[c].trimmed().toLower(), values[c]);
-    return out;
-}
 
 struct BookingDb {
     testdb::FirebirdTestDatabase db;

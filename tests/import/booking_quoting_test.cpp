@@ -1,20 +1,20 @@
 // Apostrophes and "--" in every value of an order: booked intact, no statement broken or altered.
 #include "booking_fixture.h"
 
+#include <QMap>
+
 namespace {
 
 OrderRecord hostileOrder()
 {
     OrderRecord o;
     o.orderNumber = 4242;
-    o.orderDateCompact = QStringLiteral("2'--0203");
-    o.orderDateSlash = QStringLiteral("02/'--2015");
-    o.shipDateCompact = QStringLiteral("2'--0206");
-    o.shipDateSlash = QStringLiteral("02/'--/15");
+    o.orderDateCompact = o.shipDateCompact = QStringLiteral("2'--0203");
+    o.orderDateSlash = o.shipDateSlash = QStringLiteral("02/'--2015");
     o.customerName = QStringLiteral("O'BRIEN -- LTDA'); delete from saida; --");
     o.cpf = QStringLiteral("1'--2");
     o.rg = QStringLiteral("RG' or '1'='1 --");
-    o.cnpj = QStringLiteral("11.222.333/0001-81");   // a real one: the second import finds the customer
+    o.cnpj = QStringLiteral("11.222.333/0001-81");   // a real one: the second lookup finds the customer
     o.stateRegistration = QStringLiteral("IE'--");
     o.address = QStringLiteral("RUA D'AJUDA -- 1");
     o.district = QStringLiteral("B'--");
@@ -30,6 +30,12 @@ OrderRecord hostileOrder()
     o.orderTotal = QStringLiteral("9'); --");
     o.shippingCode = QStringLiteral("AB'12--");
     return o;
+}
+
+void expectColumns(const BookingDb& b, const QString& select, const QMap<QString, QString>& columns)
+{
+    for (auto it = columns.cbegin(); it != columns.cend(); ++it)
+        EXPECT_EQ(b.value(select, it.key()), it.value()) << it.key().toStdString();
 }
 
 } // namespace
@@ -49,8 +55,7 @@ TEST(BookingQuoting, EveryValueOfCustomerHeaderAndItemsGoesInIntact)
         {"incomplemento", order.complement}, {"inmunicipio", order.city}, {"inuf", order.state},
         {"incep", order.postalCode}, {"inemailnfe", order.email}, {"infone", order.phone},
         {"inendereco2", order.address}, {"inenmunicipio", order.city}};
-    for (auto it = customerColumns.cbegin(); it != customerColumns.cend(); ++it)
-        EXPECT_EQ(b.value(customer, it.key()), it.value()) << it.key().toStdString();
+    expectColumns(b, customer, customerColumns);
 
     // Found again through its CNPJ: the refresh carries the same values.
     OrderRecord changed = order;
@@ -71,8 +76,7 @@ TEST(BookingQuoting, EveryValueOfCustomerHeaderAndItemsGoesInIntact)
         {"saobs", order.freightChoice + " - CODIGO ENVIO: " + order.shippingCode}, {"vrfrete", order.freightValue},
         {"sadtsaida", order.orderDateCompact}, {"datasaida", order.orderDateSlash},
         {"sadtentrega", order.shipDateCompact}, {"dataentrega", order.shipDateSlash}, {"fkftp", "4242"}};
-    for (auto it = headerColumns.cbegin(); it != headerColumns.cend(); ++it)
-        EXPECT_EQ(b.value(header, it.key()), it.value()) << it.key().toStdString();
+    expectColumns(b, header, headerColumns);
 
     // Items: a barcode and a name with apostrophes and "--".
     b.addProduct("78'91--", "X", "1", "U'--", "0500", "0", "5'");
@@ -83,10 +87,8 @@ TEST(BookingQuoting, EveryValueOfCustomerHeaderAndItemsGoesInIntact)
     good.quantity = QStringLiteral("2");
     good.lineTotal = QStringLiteral("3,00");
     bookItem(b.state, good, ctx, b.report);
-    const QString itemRow = "select * from itemsaida where itfksacod=" + ctx.orderCode;
-    EXPECT_EQ(b.value(itemRow, "itprnome"), good.productName);
-    EXPECT_EQ(b.value(itemRow, "itunidade"), "U'--");
-    EXPECT_EQ(b.value(itemRow, "cstipi"), "5'");
+    expectColumns(b, "select * from itemsaida where itfksacod=" + ctx.orderCode,
+                  {{"itprnome", good.productName}, {"itunidade", "U'--"}, {"cstipi", "5'"}});
 
     // A barcode that tries to widen the select finds nothing and is noted as written.
     OrderItem sneaky = good;

@@ -119,11 +119,6 @@ TEST(ImportOrder, BooksItemsInFileOrderAndSkipsTheDuplicate)
     EXPECT_EQ(f.count("interveniente"), customersBefore + 1);
     EXPECT_FALSE(f.state.CONEXAO->inTransaction());
 
-    // A file with only known products is Booked.
-    const ImportResult known = f.import(f.write("PED502.txt", {"NumeroPedido: 502", "NomeCliente: Ana",
-        "ProdutoVendido: 7891234000019|caneta azul|1,50|2|3,00|0|"}));
-    EXPECT_EQ(known.outcome, ImportOutcome::Booked);
-    EXPECT_TRUE(known.missingProducts.isEmpty());
 }
 
 TEST(ImportOrder, FailureMidFileLeavesNothingAndTheFixedFileBooksOnce)
