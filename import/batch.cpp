@@ -55,9 +55,13 @@ QString COPIA_ARQUIVO(const QString& folder, const QString& name)
     }
     // copy_file without overwrite: a file of that name appearing meanwhile makes it fail, never lost.
     if (!fs::copy_file(toPath(source), toPath(target), fs::copy_options::none, ec) || ec) {
-        fs::remove(toPath(target) , ec); // a partial copy must not stay in the archive
-        throw std::runtime_error(QStringLiteral("Não foi possível copiar %1 para %2: %3")
-                                     .arg(source, target, QString::fromStdString(ec.message())).toStdString());
+        const QString reason = QString::fromStdString(ec.message());
+        if (ec != std::errc::file_exists) {
+            std::error_code ignored;
+            fs::remove(toPath(target), ignored); // a partial copy must not stay in the archive
+        }
+        throw std::runtime_error(
+            QStringLiteral("Não foi possível copiar %1 para %2: %3").arg(source, target, reason).toStdString());
     }
     const auto copiedSize = fs::file_size(toPath(target), ec);
     if (ec || copiedSize != sourceSize) {
