@@ -35,6 +35,15 @@ bool isProgramFile(const QString& name)
 
 fs::path toPath(const QString& p) { return fs::path(p.toStdString()); }
 
+// The database the settings name, as the user wrote it in Zelto.ini.
+QString databaseName(const ZeltoSettings& s)
+{
+    if (s.TIPO_CONEXAO.isEmpty())
+        return QLatin1Char('"') + s.LOCALBANCO + QLatin1Char('"');
+    return QStringLiteral("\"%1\" no servidor \"%2\"")
+        .arg(s.BANCO.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.BANCO, s.SERVIDOR);
+}
+
 } // namespace
 
 QString BatchSummary::summaryLine() const
@@ -105,7 +114,9 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
         if (!ABRE_BANCO(state, executableFolder, report, opener))
             return summary; // a configuration check failed; its message was shown
     } catch (const std::exception& e) {
-        report.critical(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(describe(e)));
+        // The driver's text may name only the host: the message says which database it was.
+        report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
+                            .arg(databaseName(readZeltoIni(executableFolder)), describe(e)));
         return summary;
     }
     summary.sessionOpened = true;
