@@ -4,6 +4,7 @@
 #include "import/import_order.h"
 #include "import/session.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <filesystem>
@@ -20,6 +21,16 @@ bool isOrderFileName(const QString& name)
 {
     // Exact, case-sensitive test of the last four characters: PED2.TXT and NOTA.csv stay.
     return name.endsWith(QLatin1String(".txt"), Qt::CaseSensitive);
+}
+
+// ftp.ini, Zelto.ini, the run's lock file and the executable itself.
+bool isProgramFile(const QString& name)
+{
+    for (const char* own : {"ftp.ini", "Zelto.ini", "pedidosftp.lock"}) {
+        if (name.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return QCoreApplication::instance() && name == QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 fs::path toPath(const QString& p) { return fs::path(p.toStdString()); }
@@ -64,9 +75,13 @@ QString COPIA_ARQUIVO(const QString& folder, const QString& name)
     }
     // copy_file without overwrite: a file of that name appearing meanwhile makes it fail, never lost.
     if (!fs::copy_file(toPath(source), toPath(target), fs::copy_options::none, ec) || ec) {
-        fs::remove(toPath(target) , ec); // a partial copy must not stay in the archive
-        throw std::runtime_error(QStringLiteral("Não foi possível copiar %1 para %2: %3")
-                                     .arg(source, target, QString::fromStdString(ec.message())).toStdString());
+        const QString reason = QString::fromStdString(ec.message());
+        if (ec != std::errc::file_exists) {
+            std::error_code ignored;
+            fs::remove(toPath(target), ignored); // a partial copy must not stay in the archive
+        }
+        throw std::runtime_error(
+            QStringLiteral("Não foi possível copiar %1 para %2: %3").arg(source, target, reason).toStdString());
     }
     const auto copiedSize = fs::file_size(toPath(target), ec);
     if (ec || copiedSize != sourceSize) {
@@ -168,9 +183,14 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
 
     files.refresh();
 
-    const QDir dir(files.folderPath());
-    for (const QString& name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (!isOrderFileName(name))
+    // What stays in the refreshed list that is no order file, leaving out the program's own
+    // files when the local folder is the application folder.
+    const bool applicationFolder =
+        QDir(files.folderPath()).canonicalPath() == QDir(executableFolder).canonicalPath();
+    const int left = files.count();
+    for (int i = 0; i < left; ++i) {
+        const QString name = files.entry(i);
+        if (!isOrderFileName(name) && !(applicationFolder && isProgramFile(name)))
             summary.otherFiles << name;
     }
     return summary;

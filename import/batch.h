@@ -26,7 +26,8 @@ struct BatchSummary {
     int notBooked = 0;              // the customer could not be settled: nothing booked
     int failed = 0;                 // import failed (rolled back, file left in place) or archiving failed
     QStringList failedFiles;
-    QStringList otherFiles;         // names left in the local folder that are not order files
+    QStringList otherFiles;         // names left in the file list that are not order files (the
+                                    // program's own files in its application folder left out)
 
     bool success() const { return sessionOpened && failed == 0 && notBooked == 0 && bookedWithMissing == 0; }
     // "Pedidos: 3 importados, 1 com produtos faltando, 0 já importados, 0 com falha"

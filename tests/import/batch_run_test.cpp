@@ -1,0 +1,226 @@
+// The import batch over a real local folder and a real Firebird database: which files are
+// booked, how they are archived, what stays behind and what the summary says.
+#include "app/text_codec.h"
+#include "import/batch.h"
+#include "support/fixed_clock.h"
+#include "support/test_database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class BatchRig {
+public:
+    testdb::FirebirdTestDatabase db;
+    QTemporaryDir local;
+    ImportState state;
+    RecordingReport report;
+    FixedClock clock;
+    int ftpIniWrites = 0;
+    int opens = 0;
+    int refreshes = 0;
+    bool failIniWrite = false;
+
+    BatchRig()
+    {
+        db.writeZeltoIni(db.folder());
+        state.CODIGO_VENDEDOR = QStringLiteral("2");
+    }
+
+    QString path(const QString& name) const { return QDir(local.path()).filePath(name); }
+    bool exists(const QString& name) const { return QFile::exists(path(name)); }
+    QByteArray bytes(const QString& name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void write(const QString& name, const QStringList& lines)
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
+        f.write(text::toCp1252(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    }
+    void order(const QString& name, int number, const QString& barcode = QStringLiteral("7891234000019"))
+    {
+        write(name, {QStringLiteral("NumeroPedido: %1").arg(number), QStringLiteral("NomeCliente: Cliente %1").arg(number),
+                     QStringLiteral("ProdutoVendido: %1|item|1,50|2|3,00|0|").arg(barcode)});
+    }
+
+    BatchSummary run()
+    {
+        // The file list as the window holds it: read when set and on refresh only.
+        QStringList names = listing();
+        FileListView files;
+        files.folderPath = [this] { return local.path(); };
+        files.count = [&names] { return static_cast<int>(names.size()); };
+        files.entry = [&names](int i) { return names.at(i); };
+        files.refresh = [this, &names] { ++refreshes; names = listing(); };
+        const ConnectionOpener opener = [this](const QString& cs) { ++opens; return openConnection(cs); };
+        return BOTAO_IMPORTA([this] {
+            ++ftpIniWrites;
+            if (failIniWrite)
+                throw std::runtime_error("Não foi possível gravar ftp.ini");
+        }, state, db.folder(), files, clock, report, opener);
+    }
+    QStringList listing() const { return QDir(local.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    QString value(const QString& sql)
+    {
+        if (!probe_)
+            probe_ = db.connect();
+        auto rs = probe_->open(sql);
+        return rs->eof() ? QStringLiteral("<none>") : rs->field(QStringLiteral("v")).text;
+    }
+    QString booked(int number) { return value(QStringLiteral("select count(*) as v from saida where fkftp=%1").arg(number)); }
+
+private:
+    std::unique_ptr<IConnection> probe_;
+};
+
+} // namespace
+
+TEST(Batch, BooksExactTxtNamesArchivesWithoutOverwritingAndLeavesTheRestRunAfterRun)
+{
+    BatchRig rig;
+    rig.order("PED1.txt", 101);
+    rig.order("PED2.TXT", 102);
+    rig.write("NOTA.csv", {"NumeroPedido: 104"});
+    rig.order(".txt", 103, "7890000000000");          // a name that is all extension; an unknown product
+    ASSERT_TRUE(QDir(rig.local.path()).mkdir("importados"));
+    rig.write("importados/PED1.txt", {"pedido arquivado antes"});
+    const QByteArray firstPed1 = rig.bytes("PED1.txt");
+
+    BatchSummary s = rig.run();
+    EXPECT_TRUE(s.sessionOpened);
+    EXPECT_EQ(rig.ftpIniWrites, 1);
+    EXPECT_EQ(rig.refreshes, 1);
+    EXPECT_EQ(s.booked, 1);
+    EXPECT_EQ(s.bookedWithMissing, 1);
+    EXPECT_EQ(s.alreadyBooked + s.notBooked + s.failed, 0);
+    EXPECT_FALSE(s.success()) << "products missing from an order need attention";
+    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 1 importados, 1 com produtos faltando, 0 já importados, 0 com falha"));
+    EXPECT_EQ(s.otherFiles, QStringList({"NOTA.csv", "PED2.TXT"}));
+    EXPECT_TRUE(rig.report.criticals.isEmpty()) << rig.report.criticals.join('\n').toStdString();
+    EXPECT_EQ(rig.report.progresses.size(), 2);
+
+    EXPECT_EQ(rig.booked(101), "1");
+    EXPECT_EQ(rig.booked(103), "1");
+    EXPECT_EQ(rig.booked(102), "0");
+    EXPECT_EQ(rig.booked(104), "0");
+    EXPECT_EQ(rig.listing(), QStringList({"NOTA.csv", "PED2.TXT"}));
+    EXPECT_EQ(rig.bytes("importados/PED1.txt"), "pedido arquivado antes\r\n");
+    EXPECT_EQ(rig.bytes("importados/PED1 (2).txt"), firstPed1);
+    EXPECT_TRUE(rig.exists("importados/.txt"));
+
+    // Next run: the same order arrives again (already booked: archived all the same) and a
+    // file left from an earlier run is handled like a new one.
+    rig.order("PED1.txt", 101);
+    rig.order("VELHO.txt", 105);
+    rig.report = RecordingReport();
+    s = rig.run();
+    EXPECT_EQ(s.booked, 1);
+    EXPECT_EQ(s.alreadyBooked, 1);
+    EXPECT_TRUE(s.success());
+    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 1 importados, 0 com produtos faltando, 1 já importados, 0 com falha"));
+    EXPECT_EQ(rig.booked(101), "1");
+    EXPECT_EQ(rig.booked(105), "1");
+    EXPECT_TRUE(rig.exists("importados/PED1 (3).txt"));
+    EXPECT_TRUE(rig.exists("importados/VELHO.txt"));
+    EXPECT_EQ(rig.listing(), QStringList({"NOTA.csv", "PED2.TXT"}));
+}
+
+TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
+{
+    BatchRig rig;
+    rig.order("A.txt", 201);
+    rig.write("B.txt", {"NumeroPedido: 202", "NomeCliente: Cliente", "ProdutoVendido: 7891234000057|borracha|1,00|1"});
+    rig.order("C.txt", 203);
+    const QByteArray bad = rig.bytes("B.txt");
+
+    const BatchSummary s = rig.run();
+    EXPECT_EQ(s.booked, 2);
+    EXPECT_EQ(s.failed, 1);
+    EXPECT_EQ(s.failedFiles, QStringList{"B.txt"});
+    EXPECT_FALSE(s.success());
+    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 1 com falha"));
+    ASSERT_EQ(rig.report.criticals.size(), 1);
+    EXPECT_TRUE(rig.report.criticals[0].startsWith("B.txt, linha 3: ")) << rig.report.criticals[0].toStdString();
+    EXPECT_EQ(rig.listing(), QStringList{"B.txt"});
+    EXPECT_EQ(rig.bytes("B.txt"), bad);
+    EXPECT_TRUE(rig.exists("importados/A.txt") && rig.exists("importados/C.txt"));
+    EXPECT_FALSE(rig.exists("importados/B.txt"));
+    EXPECT_EQ(rig.booked(202), "0");
+    EXPECT_EQ(rig.booked(203), "1");
+}
+
+TEST(Batch, NoFileIsTouchedWhenFtpIniOrTheDatabaseStopsTheBatch)
+{
+    const auto untouched = [](BatchRig& rig, const BatchSummary& s) {
+        EXPECT_FALSE(s.sessionOpened);
+        EXPECT_FALSE(s.success());
+        EXPECT_EQ(rig.listing(), QStringList{"PED1.txt"});
+        EXPECT_FALSE(rig.exists("importados"));
+        EXPECT_EQ(rig.report.criticals.size(), 1) << rig.report.criticals.join('\n').toStdString();
+        EXPECT_TRUE(rig.report.progresses.isEmpty());
+    };
+    {   // ftp.ini cannot be written: the database is not even opened
+        BatchRig rig;
+        rig.order("PED1.txt", 301);
+        rig.failIniWrite = true;
+        untouched(rig, rig.run());
+        EXPECT_EQ(rig.opens, 0);
+        EXPECT_EQ(rig.report.criticals.value(0), "Não foi possível gravar ftp.ini");
+    }
+    {   // the database file named in Zelto.ini does not exist
+        BatchRig rig;
+        rig.order("PED1.txt", 301);
+        ZeltoSettings z = rig.db.settings();
+        z.LOCALBANCO = rig.db.folder() + "/nao-existe.fdb";
+        testdb::writeZeltoIni(rig.db.folder(), z);
+        untouched(rig, rig.run());
+        EXPECT_TRUE(rig.report.criticals.value(0).contains(z.LOCALBANCO)) << rig.report.criticals.value(0).toStdString();
+    }
+}
+
+TEST(Batch, AnArchiveThatCannotBeWrittenKeepsTheSourceAndSaysWhy)
+{
+    {   // a file named "importados" where the folder should be
+        BatchRig rig;
+        rig.order("PED1.txt", 401);
+        rig.write("importados", {"nao e pasta"});
+        const BatchSummary s = rig.run();
+        EXPECT_EQ(s.booked, 1);
+        EXPECT_EQ(s.failed, 1);
+        EXPECT_EQ(s.failedFiles, QStringList{"PED1.txt"});
+        EXPECT_FALSE(s.success());
+        ASSERT_EQ(rig.report.criticals.size(), 1);
+        EXPECT_TRUE(rig.report.criticals[0].contains(rig.path("importados"))) << rig.report.criticals[0].toStdString();
+        EXPECT_TRUE(rig.exists("PED1.txt"));
+        EXPECT_EQ(rig.bytes("importados"), "nao e pasta\r\n");
+
+        // The way cleared, the next run archives it as already booked.
+        ASSERT_TRUE(QFile::remove(rig.path("importados")));
+        rig.report = RecordingReport();
+        const BatchSummary again = rig.run();
+        EXPECT_EQ(again.alreadyBooked, 1);
+        EXPECT_TRUE(again.success());
+        EXPECT_TRUE(rig.exists("importados/PED1.txt"));
+        EXPECT_FALSE(rig.exists("PED1.txt"));
+        EXPECT_EQ(rig.booked(401), "1");
+    }
+    {   // "importados" leads where nobody may write, root included
+        BatchRig rig;
+        rig.order("PED2.txt", 402);
+        ASSERT_TRUE(QFile::link("/proc", rig.path("importados")));
+        const BatchSummary s = rig.run();
+        EXPECT_EQ(s.failed, 1);
+        ASSERT_EQ(rig.report.criticals.size(), 1);
+        const QString message = rig.report.criticals[0];
+        EXPECT_TRUE(message.contains(rig.path("PED2.txt"))) << message.toStdString();
+        EXPECT_TRUE(message.contains("No such file or directory")) << message.toStdString();
+        EXPECT_TRUE(rig.exists("PED2.txt"));
+    }
+}
