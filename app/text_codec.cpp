@@ -76,6 +76,17 @@ bool fitsCp1252(const QString& text)
     return true;
 }
 
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 QString decodeFileText(const QByteArray& bytes)
 {
     if (isValidUtf8(bytes)) {

@@ -19,6 +19,10 @@ QByteArray toCp1252(const QString& text, QString* replaced = nullptr);
 // True when every character of `text` has a Windows-1252 byte.
 bool fitsCp1252(const QString& text);
 
+// Removes spaces (the space character only, not tabs) at both ends: how the order files and the
+// ERP's values are trimmed.
+QString trimSpaces(const QString& text);
+
 // Bytes of a text file: UTF-8 when they are valid UTF-8 (a leading byte order mark is dropped),
 // Windows-1252 otherwise.
 QString decodeFileText(const QByteArray& bytes);

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/text_codec.h"
 // Helpers shared by the booking steps (customer, header, items).
 #include "import/import_state.h"
 #include "import/order_record.h"
@@ -9,8 +10,7 @@
 
 namespace booking {
 
-// Removes the space character (and only it) at both ends, as CHAR columns pad with it.
-QString trimSpaces(const QString& text);
+using text::trimSpaces;
 
 // "M/D/YYYY": month and day without leading zeros.
 QString shortDate(const QDate& date);

@@ -7,17 +7,6 @@
 
 namespace booking {
 
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString shortDate(const QDate& date)
 {
     return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year());

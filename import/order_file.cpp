@@ -70,17 +70,7 @@ QString lower(const QString& s)
     return toText(chars);
 }
 
-// Removes spaces (the space character only) at both ends.
-QString trimSpaces(const QString& s)
-{
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && s[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && s[end - 1] == QLatin1Char(' '))
-        --end;
-    return s.mid(begin, end - begin);
-}
+using text::trimSpaces;
 
 QString apostrophesToSpaces(QString s)
 {

@@ -1,5 +1,7 @@
 #include "import/session.h"
 
+#include "app/text_codec.h"
+
 #include "app/ini.h"
 #include "app/paths.h"
 #include "import/sql_text.h"
@@ -12,18 +14,6 @@
 namespace {
 
 const QString kSection = QStringLiteral("Geral");
-
-// Blanks (the space character only) removed at both ends.
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // A database value as a number: numeric columns as read, texts in "." or "," form.
 double numberOf(const Field& field, const char* column)
@@ -131,16 +121,16 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
         "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
     if (!state.CONSULTA->eof()) {
         const Field inuf = state.CONSULTA->field(QStringLiteral("inuf"));
-        if (!inuf.isNull() && !trimSpaces(inuf.text).isEmpty())
-            companyState = trimSpaces(inuf.text);
+        if (!inuf.isNull() && !text::trimSpaces(inuf.text).isEmpty())
+            companyState = text::trimSpaces(inuf.text);
         const Field formaPagto = state.CONSULTA->field(QStringLiteral("SAFKTPPAG"));
-        if (!formaPagto.isNull() && !trimSpaces(formaPagto.text).isEmpty())
+        if (!formaPagto.isNull() && !text::trimSpaces(formaPagto.text).isEmpty())
             state.FORMA_PAGTO = formaPagto;
         const Field tipoSaida = state.CONSULTA->field(QStringLiteral("TIPOSAIDA"));
-        if (!tipoSaida.isNull() && !trimSpaces(tipoSaida.text).isEmpty())
-            state.TIPO_SAIDA = trimSpaces(tipoSaida.text);
+        if (!tipoSaida.isNull() && !text::trimSpaces(tipoSaida.text).isEmpty())
+            state.TIPO_SAIDA = text::trimSpaces(tipoSaida.text);
         const Field icmsSimples = state.CONSULTA->field(QStringLiteral("icmssimples"));
-        if (!icmsSimples.isNull() && !trimSpaces(icmsSimples.text).isEmpty())
+        if (!icmsSimples.isNull() && !text::trimSpaces(icmsSimples.text).isEmpty())
             state.ALIQUOTA_SIMPLES = numberOf(icmsSimples, "ICMSSIMPLES") / 100;
     }
 
