@@ -1,5 +1,6 @@
 #include "app/app_window.h"
 
+#include "app/app_paint_throttle.h"
 #include "app/dialogs.h"
 #include "app/ftp_ini.h"
 #include "app/ini.h"
@@ -66,6 +67,7 @@ AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock
 
     window_.installEventFilter(this);
     window_.txtLog->installEventFilter(this);
+    new PaintThrottle(&window_); // owned by the window
     connect(window_.Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
 

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcFtp, "pedidos.ftp", QtWarningMsg)
 
@@ -81,7 +82,19 @@ struct CurlTransferControl::Impl {
     QString answer;
     qsizetype answerPos = 0;
     QString info;
-    quint64 posted = 0, delivered = 0;
+    // Notifications waiting for the owner thread, delivered in order by one queued call per
+    // batch: a command brings about ten of them, and waking the owner thread for each would
+    // cost more than the command (thread switches, system calls, the window's event round).
+    struct Note {
+        quint64 id;
+        int state;
+        std::optional<Outcome> outcome;
+    };
+    std::vector<Note> notes;
+    bool drainQueued = false;
+    // Final notifications (11 or 12) posted and delivered: waitForProgress returns as soon as
+    // one is waiting.
+    quint64 finalsPosted = 0, finalsDelivered = 0;
     std::atomic<quint64> cancelledUpTo{0};
     QString address, user, password, caFile;
     int timeoutMs = kDefaultTimeoutMs;
@@ -156,16 +169,39 @@ struct CurlTransferControl::Impl {
 
     // ---------------------------------------------------------------- owner thread side
 
+    // Queues a notification for the owner thread. Only the first of a batch posts an event;
+    // only a final one wakes a caller sleeping in waitForProgress (the others are shown by its
+    // next round of event processing, at most one wait slice later).
     void post(quint64 id, int state, std::optional<Outcome> outcome = std::nullopt)
     {
+        const bool final = outcome.has_value();
+        bool queueDrain = false;
         {
             std::lock_guard lk(m);
-            ++posted;
+            notes.push_back(Note{id, state, std::move(outcome)});
+            if (!drainQueued)
+                drainQueued = queueDrain = true;
+            if (final)
+                ++finalsPosted;
         }
-        progressCv.notify_all();
-        QMetaObject::invokeMethod(
-            notifier.get(), [this, id, state, outcome] { deliver(id, state, outcome); },
-            Qt::QueuedConnection);
+        if (final)
+            progressCv.notify_all();
+        if (queueDrain)
+            QMetaObject::invokeMethod(notifier.get(), [this] { drain(); }, Qt::QueuedConnection);
+    }
+
+    // Owner thread: delivers the waiting notifications in the order they were posted. A
+    // listener that starts another command makes the rest of the batch stale (skipped below).
+    void drain()
+    {
+        std::vector<Note> batch;
+        {
+            std::lock_guard lk(m);
+            batch.swap(notes);
+            drainQueued = false;
+        }
+        for (const Note& n : batch)
+            deliver(n.id, n.state, n.outcome);
     }
 
     void deliver(quint64 id, int state, const std::optional<Outcome>& outcome)
@@ -173,7 +209,8 @@ struct CurlTransferControl::Impl {
         std::function<void(int)> call;
         {
             std::lock_guard lk(m);
-            ++delivered;
+            if (outcome)
+                ++finalsDelivered;
             if (id != currentId || isCancelled(id))
                 return;
             if (outcome) {
@@ -189,7 +226,8 @@ struct CurlTransferControl::Impl {
             }
             call = listener;
         }
-        progressCv.notify_all();
+        if (outcome)
+            progressCv.notify_all();
         if (call)
             call(state);
     }
@@ -913,11 +951,11 @@ bool CurlTransferControl::LastSucceeded() const
 void CurlTransferControl::waitForProgress(int maxMs)
 {
     std::unique_lock lk(d->m);
-    if (d->posted != d->delivered || !d->running || maxMs <= 0)
+    if (d->finalsPosted != d->finalsDelivered || !d->running || maxMs <= 0)
         return;
-    const quint64 seen = d->posted;
+    const quint64 seen = d->finalsPosted;
     d->progressCv.wait_for(lk, std::chrono::milliseconds(maxMs),
-                           [&] { return d->posted != seen || !d->running || d->stopping; });
+                           [&] { return d->finalsPosted != seen || !d->running || d->stopping; });
 }
 
 std::unique_ptr<ITransferControl> makeCurlTransferControl()

@@ -226,14 +226,36 @@ void FtpSession::itcFTP_StateChanged(int state)
         break;
     default: break;
     }
-    if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted) {
-        w_.lblStatus->setText(status);
-        w_.lblStatus->adjustSize();
-    }
-    // Keep the newest line in view.
+    if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted)
+        showStatus(status, state != ftpstate::Error);
+    // Keep the newest line in view. A caret already at the end stays there as lines are
+    // appended; moving it again would only lay the log out once more.
     QTextCursor caret = w_.txtLog->textCursor();
-    caret.movePosition(QTextCursor::End);
-    w_.txtLog->setTextCursor(caret);
+    if (!caret.atEnd() || caret.hasSelection()) {
+        caret.movePosition(QTextCursor::End);
+        w_.txtLog->setTextCursor(caret);
+    }
+}
+
+void FtpSession::showStatus(const QString& status, bool fixedText)
+{
+    QLabel* label = w_.lblStatus;
+    label->setText(status);
+    if (!fixedText) { // a server's report: measured each time
+        label->adjustSize();
+        return;
+    }
+    if (label->font() != statusFont_) {
+        statusSizes_.clear();
+        statusFont_ = label->font();
+    }
+    const auto known = statusSizes_.constFind(status);
+    if (known != statusSizes_.constEnd()) {
+        label->resize(*known);
+        return;
+    }
+    label->adjustSize();
+    statusSizes_.insert(status, label->size());
 }
 
 void FtpSession::executeUnlogged(const FtpCommand& command)

@@ -6,7 +6,10 @@
 #include "ftp/remote_widgets.h"
 #include "ftp/transfer_control.h"
 
+#include <QFont>
+#include <QHash>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -92,6 +95,7 @@ public:
 
 private:
     void setConnectedControlsEnabled(bool enabled);
+    void showStatus(const QString& status, bool fixedText);
 
     RemoteWidgets w_;
     ITransferControl& control_;
@@ -101,4 +105,9 @@ private:
     // middle of it (from a click or a notification) replaced the one it was waiting for.
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
+    // Fitted sizes of the status line for its fixed texts in the font they were measured in:
+    // a command brings about ten notifications, and measuring the text anew each time would
+    // cost more than the command itself.
+    QHash<QString, QSize> statusSizes_;
+    QFont statusFont_;
 };
