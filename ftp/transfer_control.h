@@ -85,6 +85,7 @@ public:
     virtual void setStateListener(std::function<void(int)> listener) = 0;
 
     // Blocks the caller at most `maxMs` milliseconds, returning early when the running command
-    // makes progress or ends. Lets the wait loop sleep instead of spinning.
+    // ends (its notifications may then be pending in the event queue). Lets the wait loop sleep
+    // instead of spinning; notifications of a running command are shown on the next round.
     virtual void waitForProgress(int maxMs) = 0;
 };
