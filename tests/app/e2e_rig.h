@@ -20,6 +20,10 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace e2e {
 

@@ -34,6 +34,10 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
         ASSERT_FALSE(demoOrder(n).isEmpty()) << n.toStdString();
         rig.server.writeFile(QStringLiteral("pedidos/") + n, demoOrder(n));
     }
+    // A name with blanks and accents travels as it is.
+    const QString oddName = QStringLiteral("pedido 5006 ação.txt");
+    const QByteArray odd = e2e::simpleOrder(5006, QStringLiteral("390533447-05"));
+    rig.server.writeFile(QStringLiteral("pedidos/") + oddName, odd);
     // Something outside the configured folder stays where it is.
     rig.server.writeFile(QStringLiteral("naoTocar.txt"), e2e::simpleOrder(9999));
     const qint64 customersBefore = rig.number(QStringLiteral("select count(*) as n from interveniente"));
@@ -42,7 +46,7 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
     ASSERT_TRUE(r.finished) << "the unattended run did not end";
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 0) << describe(r).toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Pedidos: 4 importados, 0 com produtos faltando, 0 já importados, 0 com falha")))
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Pedidos: 5 importados, 0 com produtos faltando, 0 já importados, 0 com falha")))
         << r.err.toStdString();
 
     // Server: the folder is empty, the rest untouched.
@@ -50,9 +54,12 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
     EXPECT_TRUE(rig.server.exists(QStringLiteral("naoTocar.txt")));
     // Local folder: every order archived byte for byte, nothing else left.
     EXPECT_EQ(Rig::filesIn(rig.local()), QStringList());
-    EXPECT_EQ(Rig::filesIn(rig.archive()), names);
+    QStringList archived = QStringList(names) << oddName;
+    archived.sort();
+    EXPECT_EQ(Rig::filesIn(rig.archive()), archived);
     for (const QString& n : names)
         EXPECT_EQ(Rig::read(QDir(rig.archive()).filePath(n)), demoOrder(n)) << n.toStdString();
+    EXPECT_EQ(Rig::read(QDir(rig.archive()).filePath(oddName)), odd);
     // ftp.ini: six lines, the seller code kept for the next runs.
     EXPECT_EQ(rig.ftpIniLines(),
               QStringList({QStringLiteral("[Geral]"), QStringLiteral("FTP=") + rig.server.address(),
@@ -60,21 +67,21 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
                            QStringLiteral("PASTAS=/pedidos"), QStringLiteral("COD_VENDEDOR=2")}));
 
     // Database: each order once, with its items and the seller of ftp.ini.
-    const QList<std::pair<int, int>> itemsPerOrder = {{5001, 3}, {5002, 2}, {5003, 2}, {5005, 2}};
+    const QList<std::pair<int, int>> itemsPerOrder = {{5001, 3}, {5002, 2}, {5003, 2}, {5005, 2}, {5006, 2}};
     for (const auto& [order, items] : itemsPerOrder) {
         EXPECT_EQ(rig.ordersBooked(order), 1) << order;
         EXPECT_EQ(rig.itemsOf(order), items) << order;
         EXPECT_EQ(rig.number(QStringLiteral("select safkvendedor as n from saida where fkftp=%1").arg(order)), 2) << order;
     }
-    EXPECT_EQ(rig.allOrders(), 4);
-    // The customers already in the ERP were found, not created again; two new ones.
+    EXPECT_EQ(rig.allOrders(), 5);
+    // The customers already in the ERP were found, not created again; three new ones.
     EXPECT_EQ(rig.text(QStringLiteral("select i.innome as t from saida s join interveniente i on i.incod = s.safkinterveniente "
                                       "where s.fkftp=5001")),
               QStringLiteral("ESCOLA PEQUENO SABER LTDA"));
     EXPECT_EQ(rig.text(QStringLiteral("select i.incpf as t from saida s join interveniente i on i.incod = s.safkinterveniente "
                                       "where s.fkftp=5002")),
               QStringLiteral("123.456.789-09"));
-    EXPECT_EQ(rig.number(QStringLiteral("select count(*) as n from interveniente")), customersBefore + 2);
+    EXPECT_EQ(rig.number(QStringLiteral("select count(*) as n from interveniente")), customersBefore + 3);
     // The Windows-1252 file keeps its accents.
     EXPECT_EQ(rig.text(QStringLiteral("select i.innome as t from saida s join interveniente i on i.incod = s.safkinterveniente "
                                       "where s.fkftp=5005")),
@@ -91,8 +98,8 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
     EXPECT_TRUE(again.err.contains(QStringLiteral("0 importados, 0 com produtos faltando, 1 já importados")))
         << again.err.toStdString();
     EXPECT_EQ(rig.ordersBooked(5002), 1);
-    EXPECT_EQ(rig.allOrders(), 4);
-    EXPECT_EQ(Rig::filesIn(rig.archive()).size(), 5);
+    EXPECT_EQ(rig.allOrders(), 5);
+    EXPECT_EQ(Rig::filesIn(rig.archive()).size(), 6);
     EXPECT_EQ(Rig::filesIn(rig.server.path(QStringLiteral("pedidos"))), QStringList());
     EXPECT_EQ(rig.ftpIniLines().value(5), QStringLiteral("COD_VENDEDOR=2"));
 }
