@@ -74,6 +74,39 @@ TEST(E2e, AConnectionCutDuringADownloadKeepsTheOrderForTheNextRun)
     EXPECT_EQ(Rig::filesIn(rig.local()), QStringList());
 }
 
+TEST(E2e, ARunKilledDuringADownloadLeavesNothingTheNextRunCannotFinish)
+{
+    PyFtpServer::Options options;
+    options.throttleBytesPerSec = 32768;
+    Rig rig(options);
+    ASSERT_TRUE(rig.ready());
+    QByteArray padding;
+    for (int i = 0; i < 2500; ++i)
+        padding += "Observacao: linha de preenchimento do pedido grande, sem efeito na importacao\r\n";
+    const QByteArray big = e2e::simpleOrder(9301) + padding;
+    rig.server.writeFile(QStringLiteral("pedidos/PED9301.txt"), big);
+
+    // The scheduler (or a power cut) ends the program in the middle of the download.
+    auto process = rig.start();
+    const bool downloading = e2e::waitFor(
+        [&] { return QFileInfo(QDir(rig.local()).filePath(QStringLiteral("PED9301.txt.part"))).size() > 0; }, 20000);
+    process->kill();
+    process->waitForFinished(10000);
+    ASSERT_TRUE(downloading) << QString::fromUtf8(process->readAllStandardError()).toStdString();
+    EXPECT_EQ(rig.server.readFile(QStringLiteral("pedidos/PED9301.txt")), big);
+    EXPECT_EQ(rig.ordersBooked(9301), 0);
+
+    // The next run is not refused by the dead run's lock, and finishes the job: the order booked
+    // once, the half-written file gone.
+    const RunResult next = rig.run(90000);
+    ASSERT_TRUE(next.finished);
+    EXPECT_EQ(next.exitCode, 0) << describe(next).toStdString();
+    EXPECT_EQ(rig.ordersBooked(9301), 1);
+    EXPECT_FALSE(rig.server.exists(QStringLiteral("pedidos/PED9301.txt")));
+    EXPECT_EQ(Rig::treeOf(rig.local()), QStringList({QStringLiteral("importados/PED9301.txt")}));
+    EXPECT_EQ(Rig::read(QDir(rig.archive()).filePath(QStringLiteral("PED9301.txt"))), big);
+}
+
 TEST(E2e, HostileNamesInTheListingAreNeitherFetchedNorDeleted)
 {
     PyFtpServer::Options options;
