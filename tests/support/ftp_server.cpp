@@ -204,6 +204,8 @@ bool PyFtpServer::launch()
         args << QStringLiteral("--mute");
     if (options_.lieSizeBy > 0)
         args << QStringLiteral("--lie-size") << QString::number(options_.lieSizeBy);
+    for (const QString& name : options_.listExtraNames)
+        args << QStringLiteral("--list-extra=") + name;
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {

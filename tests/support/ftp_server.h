@@ -11,7 +11,8 @@
 //
 // PyFtpServer options: explicit TLS with a self-signed certificate for 127.0.0.1 (certFile() is
 // the CA to trust), an idle time-out of the control connection, throttled data transfers, or a
-// "mute" server that accepts connections and never answers, or one that reports wrong sizes. Passive ports come from a range
+// "mute" server that accepts connections and never answers, or one that reports wrong sizes, or
+// one that lists hostile names that are not on disk. Passive ports come from a range
 // derived from the control port, so servers of tests running side by side do not collide.
 //
 // VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
@@ -19,6 +20,7 @@
 // error() says why when that is impossible (then GTEST_SKIP).
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -79,6 +81,9 @@ public:
         int throttleBytesPerSec = 0;    // 0: full speed
         bool mute = false;              // accepts and never answers
         int lieSizeBy = 0;              // SIZE reports this many bytes more than a file has
+        // Names every folder listing (LIST and MLSD) shows besides the real entries, such as
+        // "../evil.txt" or "a/b.txt", which no file on disk can be named.
+        QStringList listExtraNames;
     };
     PyFtpServer();
     explicit PyFtpServer(const Options& options);

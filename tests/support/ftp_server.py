@@ -6,8 +6,10 @@ accepts connections, and logs every command (DEBUG) to --log.
 
 Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed certificate for
 127.0.0.1 written to --cert), an idle time-out for the control connection (--idle-timeout),
-throttled data transfers (--throttle, bytes per second) and a "mute" mode that accepts
-connections and never answers (--mute), to stand for a server that hangs.
+throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
+connections and never answers (--mute), to stand for a server that hangs, and hostile names
+(--list-extra NAME, repeatable) that every LIST and MLSD of a folder shows besides its real
+entries, such as "../evil.txt" or "a/b.txt", which no file on disk can be named.
 """
 import argparse
 import logging
@@ -68,6 +70,7 @@ def main():
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--mute", action="store_true")
     p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
+    p.add_argument("--list-extra", action="append", default=[])  # names added to every listing
     a = p.parse_args()
 
     if a.mute:
@@ -142,6 +145,34 @@ def main():
             finally:
                 del self.respond
         Handler.ftp_SIZE = ftp_SIZE
+
+    if a.list_extra:
+        from pyftpdlib.filesystems import AbstractedFS
+        extra = list(a.list_extra)
+
+        class ListsExtraNames(AbstractedFS):
+            # Folder listings carry the extra names after the real ones. A name whose joined
+            # path stands for a real file (say "../evil.txt" with evil.txt one folder up) is
+            # shown with that file's facts; any other gets those of an empty regular file.
+            def listdir(self, path):
+                names = super().listdir(path)
+                return names + [n for n in extra if n not in names]
+
+            def _fake_stat(self, path, real):
+                try:
+                    return real(path)
+                except OSError:
+                    if not any(path.endswith(os.sep + n) for n in extra):
+                        raise
+                    now = int(time.time())
+                    return os.stat_result((0o100644, 0, 0, 1, os.getuid(), os.getgid(), 0, now, now, now))
+
+            def lstat(self, path):
+                return self._fake_stat(path, super().lstat)
+
+            def stat(self, path):
+                return self._fake_stat(path, super().stat)
+        Handler.abstracted_fs = ListsExtraNames
 
     Handler.authorizer = authorizer
     Handler.banner = "pedidosftp test server ready."
