@@ -152,6 +152,10 @@ bool AppWindow::runUnattended()
     }
 
     BOTAO_IMPORTA(keepFolder);
+    // The database is closed while the lock is still held, so a run started right after this one
+    // never finds the database file still open.
+    importState_.CONSULTA.reset();
+    importState_.CONEXAO.reset();
     return !dialogs_.failureReported();
 }
 
