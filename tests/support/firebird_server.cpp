@@ -1,5 +1,7 @@
 #include "support/firebird_server.h"
 
+#include "support/loopback.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,36 +23,6 @@ const char* const kServer = "/usr/sbin/firebird";
 const char* const kSecurityTemplate = "/var/lib/firebird/3.0/system/security3.fdb";
 const char* const kSystemConf = "/etc/firebird/3.0/firebird.conf";
 
-int freeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return 0;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool acceptsConnections(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(quint16(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
 
 bool giveTo(const QString& path, unsigned uid, unsigned gid)
 {
