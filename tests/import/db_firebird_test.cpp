@@ -178,6 +178,73 @@ TEST(DbFirebird, TransactionsAndErrors)
     EXPECT_FALSE(c->inTransaction());
 }
 
+TEST(DbFirebird, ValuesBetweenQuotesActAsLiteralsWhateverTheyHold)
+{
+    FirebirdTestDatabase db({Charset::Win1252, false});
+    auto c = db.connect();
+    QStringList warnings;
+    c->setWarningHandler([&](const QString& w) { warnings << w; });
+    // One statement shape, values that would break a naive splitter; read back through one shape too.
+    const QStringList values = {QStringLiteral("D'Ávila"), QString(), QStringLiteral("a?b -- c /* d */"),
+                                QStringLiteral("''"), QStringLiteral("\"x\" Łx")};
+    for (int i = 0; i < values.size(); ++i) {
+        QString quoted = values[i];
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        c->execute(QStringLiteral("insert into interveniente (fktipointerveniente, innome, inuf) values ('%1','%2','SP')")
+                       .arg(10 + i).arg(quoted));
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        auto rs = c->open(QStringLiteral("select innome, inuf from interveniente where fktipointerveniente='%1'").arg(10 + i));
+        ASSERT_FALSE(rs->eof()) << i;
+        const QString expected = i == 4 ? QStringLiteral("\"x\" ?x") : values[i];
+        EXPECT_EQ(rs->field(QStringLiteral("innome")).text, expected);
+        EXPECT_FALSE(rs->field(QStringLiteral("innome")).isNull()) << "'' is an empty text, not NULL";
+        EXPECT_EQ(rs->field(QStringLiteral("inuf")).text, QStringLiteral("SP"));
+    }
+    EXPECT_EQ(warnings.size(), 1);
+    EXPECT_EQ(name(*c, QStringLiteral("innome='D''Ávila' and inuf='SP'")), QStringLiteral("D'Ávila"));
+    EXPECT_EQ(name(*c, QStringLiteral("innome='a?b -- c /* d */' and fktipointerveniente=12")), values[2]);
+    EXPECT_EQ(name(*c, QStringLiteral("innome='D''Ávila' and inuf='RJ'")), QStringLiteral("<no row>"));
+    // Literals where a parameter cannot stand, and quoted names holding apostrophes; the DDL in
+    // between lets go of the statements kept on the table.
+    auto rs = c->open(QStringLiteral("select 'a''b' as v, cast('150.90' as numeric(15,2)) as n from rdb$database"));
+    EXPECT_EQ(rs->field(QStringLiteral("v")).text, QStringLiteral("a'b"));
+    EXPECT_EQ(rs->field(QStringLiteral("n")).text, QStringLiteral("150.90"));
+    c->execute(QStringLiteral("create table \"T'X\" (\"A'B\" varchar(10))"));
+    c->execute(QStringLiteral("insert into \"T'X\" (\"A'B\") values ('v''1')"));
+    EXPECT_EQ(c->open(QStringLiteral("select \"A'B\" as v from \"T'X\" where \"A'B\" = 'v''1'"))->field(QStringLiteral("v")).text,
+              QStringLiteral("v'1"));
+    c->execute(QStringLiteral("drop table \"T'X\""));
+
+    // The conversions and their errors stay those of literals, and a failing shape works again.
+    auto fails = [&](const QString& sql, const char* text, int code) {
+        try {
+            c->execute(sql);
+            ADD_FAILURE() << "no error for " << sql.toStdString();
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.code(), code) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QLatin1String(text))) << e.message().toStdString();
+        }
+    };
+    const QString municipio = QStringLiteral("insert into municipio (mucod, mudesc, uf) values ('%1','%2','%3')");
+    fails(municipio.arg(QString(), QStringLiteral("A"), QStringLiteral("SP")), "conversion error", -413);
+    fails(municipio.arg(QStringLiteral("150,90"), QStringLiteral("A"), QStringLiteral("SP")), "conversion error", -413);
+    fails(municipio.arg(QStringLiteral("1"), QStringLiteral("A"), QStringLiteral("SPX")), "string right truncation", -802);
+    EXPECT_THROW(c->open(QStringLiteral("select cast('150,90' as numeric(15,2)) as n from rdb$database")), DatabaseError);
+    c->execute(municipio.arg(QStringLiteral("0"), QStringLiteral("A"), QStringLiteral("SP")));
+    c->execute(municipio.arg(QStringLiteral("1"), QStringLiteral("B''"), QStringLiteral("RJ")));
+    EXPECT_EQ(c->open(QStringLiteral("select count(*) as n from municipio"))->field(QStringLiteral("n")).text, QStringLiteral("2"));
+    // Longer than the column: no such row, not an error.
+    EXPECT_TRUE(c->open(QStringLiteral("select mucod from municipio where uf = 'SPX'"))->eof());
+    EXPECT_FALSE(c->open(QStringLiteral("select mucod from municipio where uf = 'SP'"))->eof());
+
+    // More shapes than the connection keeps: each still gives its own answer.
+    for (int i = 0; i < 300; ++i) {
+        const QString sql = QStringLiteral("select mudesc from municipio where mucod = '%1' and %2 = %2").arg(i % 2).arg(i);
+        EXPECT_EQ(c->open(sql)->field(QStringLiteral("mudesc")).text, i % 2 ? QStringLiteral("B'") : QStringLiteral("A"));
+    }
+}
+
 TEST(DbFirebird, OpenFailuresNameTheCause)
 {
     try {
