@@ -97,7 +97,9 @@ bool killAt(const rig::ProgramFolders& folders, const std::function<bool(rig::Pr
 TEST(FaultsKill, KilledDuringTheDownloadWalk)
 {
     PyFtpServer::Options options;
-    options.throttleBytesPerSec = 48 * 1024;   // about half a second per order
+    // The throttle lets the first second's worth of bytes through at once: at 8 KiB/s an order
+    // of ~27 KiB takes about three seconds, so each kill point is met while the run goes on.
+    options.throttleBytesPerSec = 8 * 1024;
     PyFtpServer server(options);
     ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
     QMap<QString, Order> orders;
