@@ -1,6 +1,7 @@
 // The real program started by a scheduler with its FTP server down: the orders already in its
 // working folder are still booked and archived, and the run ends on its own, reporting failure.
 #include "app/text_codec.h"
+#include "support/process_result.h"
 #include "support/test_database.h"
 
 #include <QDir>
@@ -40,12 +41,7 @@ int closedPort()
     return port;
 }
 
-struct ProgramRun {
-    bool finished = false;
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QString err;
-};
+using ProgramRun = ProcessResult;
 
 ProgramRun runIn(const QString& exe, const QString& workingFolder)
 {
@@ -55,16 +51,7 @@ ProgramRun runIn(const QString& exe, const QString& workingFolder)
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(workingFolder);
     p.start(exe, {});
-    ProgramRun r;
-    r.finished = p.waitForFinished(60000);
-    if (!r.finished) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-    r.exitCode = p.exitCode();
-    r.status = p.exitStatus();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return finishProcess(p, 60000);
 }
 
 } // namespace

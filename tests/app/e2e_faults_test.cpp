@@ -21,6 +21,16 @@ bool hasPartialOrOrderFile(const QString& folder)
     return false;
 }
 
+// An order of about 200 KB, so that its download takes a while: lines that begin with no key
+// are not read.
+QByteArray bigOrder(int number)
+{
+    QByteArray order = e2e::simpleOrder(number);
+    for (int i = 0; i < 2500; ++i)
+        order += "Observacao: linha de preenchimento do pedido grande, sem efeito na importacao\r\n";
+    return order;
+}
+
 } // namespace
 
 TEST(E2e, AConnectionCutDuringADownloadKeepsTheOrderForTheNextRun)
@@ -31,11 +41,7 @@ TEST(E2e, AConnectionCutDuringADownloadKeepsTheOrderForTheNextRun)
     options.throttleBytesPerSec = 32768;
     Rig rig(options);
     ASSERT_TRUE(rig.ready());
-    // About 200 KB. Lines that begin with no key are not read.
-    QByteArray padding;
-    for (int i = 0; i < 2500; ++i)
-        padding += "Observacao: linha de preenchimento do pedido grande, sem efeito na importacao\r\n";
-    const QByteArray big = e2e::simpleOrder(9101) + padding;
+    const QByteArray big = bigOrder(9101);
     rig.server.writeFile(QStringLiteral("pedidos/PED9101.txt"), big);
 
     auto process = rig.start();
@@ -80,10 +86,7 @@ TEST(E2e, ARunKilledDuringADownloadLeavesNothingTheNextRunCannotFinish)
     options.throttleBytesPerSec = 32768;
     Rig rig(options);
     ASSERT_TRUE(rig.ready());
-    QByteArray padding;
-    for (int i = 0; i < 2500; ++i)
-        padding += "Observacao: linha de preenchimento do pedido grande, sem efeito na importacao\r\n";
-    const QByteArray big = e2e::simpleOrder(9301) + padding;
+    const QByteArray big = bigOrder(9301);
     rig.server.writeFile(QStringLiteral("pedidos/PED9301.txt"), big);
 
     // The scheduler (or a power cut) ends the program in the middle of the download.

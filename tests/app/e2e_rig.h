@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include "support/process_result.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -76,13 +78,7 @@ inline QByteArray simpleOrder(int number, const QString& cpf = QStringLiteral("1
                        QStringLiteral("4,00")}});
 }
 
-struct RunResult {
-    bool finished = false;
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QString out;
-    QString err;
-};
+using RunResult = ProcessResult;
 
 class Rig {
 public:
@@ -146,20 +142,7 @@ public:
         return p;
     }
 
-    static RunResult finish(QProcess& p, int timeoutMs = 60000)
-    {
-        RunResult r;
-        r.finished = p.waitForFinished(timeoutMs);
-        if (!r.finished) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        r.exitCode = p.exitCode();
-        r.status = p.exitStatus();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    static RunResult finish(QProcess& p, int timeoutMs = 60000) { return finishProcess(p, timeoutMs); }
 
     RunResult run(int timeoutMs = 60000) const
     {

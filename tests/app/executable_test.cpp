@@ -1,4 +1,6 @@
 // The real program, started the way a scheduler would: no display it can reach.
+#include "support/process_result.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,12 +21,7 @@ QString deadDisplay()
     return QStringLiteral(":199");
 }
 
-struct ProgramRun {
-    bool finished = false;
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QString err;
-};
+using ProgramRun = ProcessResult;
 
 // Copies the program into `folder` (its application folder is where the executable lies) and
 // runs it there without a reachable display.
@@ -44,16 +41,7 @@ ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000)
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(QDir::tempPath());   // the folder must come from the executable, not the cwd
     p.start(exe, {});
-    ProgramRun r;
-    r.finished = p.waitForFinished(timeoutMs);
-    if (!r.finished) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-    r.exitCode = p.exitCode();
-    r.status = p.exitStatus();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return finishProcess(p, timeoutMs);
 }
 
 } // namespace
