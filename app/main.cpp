@@ -1,10 +1,11 @@
 // pedidosftp: with a server named in ftp.ini it fetches the order files, deletes them on the
 // server, books them and ends; otherwise it shows its window, a plain FTP client.
-#include "app/app_application.h"
-#include "app/app_dialogs.h"
-#include "app/app_window.h"
-#include "app/clock.h"
-#include "ftp/curl_transfer_control.h"
+#include "app/application.h"
+#include "core/headless_dialogs.h"
+#include "gui/qt_dialogs.h"
+#include "gui/app_window.h"
+#include "core/clock.h"
+#include "ftp/curl/curl_transfer_control.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "import/batch.h"
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "import/import_order.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 // The import batch: rewrites ftp.ini, opens the database session and books every ".txt" order
 // file of the local folder, archiving each handled file into "importados".
-#include "app/clock.h"
-#include "import/database.h"
+#include "core/clock.h"
+#include "import/db/database.h"
 #include "import/import_state.h"
 #include "import/report.h"
 

@@ -3,7 +3,7 @@
 // transaction; every statement goes through ImportState::CONEXAO, every select through
 // CONSULTA (closed first with FECHA_CONSULTA). Failures are thrown (DatabaseError, or
 // std::runtime_error for a value that must be a number and is not).
-#include "app/clock.h"
+#include "core/clock.h"
 #include "import/import_state.h"
 #include "import/order_record.h"
 #include "import/report.h"

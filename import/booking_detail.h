@@ -1,5 +1,5 @@
 #pragma once
-#include "app/text_codec.h"
+#include "core/text_codec.h"
 // Helpers shared by the booking steps (customer, header, items).
 #include "import/import_state.h"
 #include "import/order_record.h"

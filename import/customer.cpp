@@ -2,7 +2,7 @@
 // or created, and its address copied into the second and delivery address columns.
 #include "import/booking.h"
 #include "import/booking_detail.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "import/sql_text.h"
 
 namespace booking {

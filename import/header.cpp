@@ -1,7 +1,7 @@
 // The order header: one saida row per order, its code read back for the items.
 #include "import/booking.h"
 #include "import/booking_detail.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "import/sql_text.h"
 
 using sql::quote;

@@ -4,7 +4,7 @@
 
 #include "import/booking.h"
 #include "import/order_file.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "import/sql_text.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 // The import of one order file.
-#include "app/clock.h"
+#include "core/clock.h"
 #include "import/import_state.h"
 #include "import/report.h"
 

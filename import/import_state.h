@@ -1,7 +1,7 @@
 #pragma once
 // The shared import state (the module of the original program): the open database session, the
 // one recordset every select uses, the seller code and the sales parameters.
-#include "import/database.h"
+#include "import/db/database.h"
 
 #include <QString>
 #include <memory>

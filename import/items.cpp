@@ -2,7 +2,7 @@
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
 #include "import/booking_detail.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "import/sql_text.h"
 
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "import/order_file.h"
 
-#include "app/text_codec.h"
+#include "core/text_codec.h"
 #include "import/sql_text.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 # Shared helpers of the scripts/bench-* scripts (sourced, not run).
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bench_bin="$bench_root/build/tests/bench_pedidos"
+bench_bin="$bench_root/build/bench/bench_pedidos"
 
 # Builds the benchmark program (configuring the build folder first when needed).
 bench_build() {

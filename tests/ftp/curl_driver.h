@@ -2,7 +2,7 @@
 // Drives a transfer control the way the window does: Execute, then wait while it is still
 // executing, processing events (where the state notifications arrive) and sleeping in
 // waitForProgress between polls.
-#include "ftp/curl_transfer_control.h"
+#include "ftp/curl/curl_transfer_control.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // The libcurl transfer control when things go wrong: cancel, dropped and hung servers, bad
 // addresses and logins.
-#include "ftp/curl_transfer_control.h"
+#include "ftp/curl/curl_transfer_control.h"
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 

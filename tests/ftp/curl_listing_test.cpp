@@ -1,6 +1,6 @@
 // Listing parsers, server addresses and remote paths of the libcurl transfer control.
-#include "ftp/curl_ftp_paths.h"
-#include "ftp/ftp_listing.h"
+#include "ftp/remote_paths.h"
+#include "ftp/listing.h"
 #include "tests/ftp/curl_driver.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The libcurl transfer control against other servers: explicit TLS, vsftpd (LIST only), and
 // measurements of speed and CPU use.
-#include "ftp/curl_transfer_control.h"
+#include "ftp/curl/curl_transfer_control.h"
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 

@@ -1,5 +1,5 @@
 // The libcurl transfer control against real FTP servers on loopback.
-#include "ftp/curl_transfer_control.h"
+#include "ftp/curl/curl_transfer_control.h"
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 

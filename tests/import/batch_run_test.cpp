@@ -1,6 +1,6 @@
 // The import batch over a real local folder and a real Firebird database: which files are
 // booked, how they are archived, what stays behind and what the summary says.
-#include "app/text_codec.h"
+#include "core/text_codec.h"
 #include "import/batch.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"

@@ -3,7 +3,7 @@
 // every statement it runs, and helpers to read rows back.
 #include "import/booking.h"
 #include "import/sql_text.h"
-#include "import/database.h"
+#include "import/db/database.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
 

@@ -1,7 +1,7 @@
 // Whole order files booked through IMPORTA_ZELTO into a fresh ERP database, the rows compared
 // column by column with values worked out by hand from the booking rules.
 #include "import/import_order.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
 

@@ -1,6 +1,6 @@
 // The Firebird adapter against real database files (embedded engine).
-#include "import/database.h"
-#include "import/firebird_connection.h"
+#include "import/db/database.h"
+#include "import/db/firebird/firebird_connection.h"
 #include "support/test_database.h"
 
 #include <QFile>

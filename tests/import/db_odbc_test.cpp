@@ -1,7 +1,7 @@
 // The ODBC path: the "SQl Server" string through unixODBC, here with the SQLite driver
 // registered under that name in a private driver list.
-#include "import/database.h"
-#include "import/odbc_connection.h"
+#include "import/db/database.h"
+#include "import/db/odbc/odbc_connection.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The ERP schema takes the import's statements as they are written, with the values order files
 // really carry (amounts with a decimal comma, empty codes, compact and slash dates), on Firebird
 // and on the SQLite stand-in of the ODBC tests.
-#include "import/database.h"
+#include "import/db/database.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>

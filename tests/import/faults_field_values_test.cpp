@@ -2,9 +2,9 @@
 // Firebird database: each value is either stored exactly as the field's rule makes it (read back
 // and compared) or the order is refused with a message naming the file, and never does a value
 // break a statement or reach another row.
-#include "app/text_codec.h"
+#include "core/text_codec.h"
 #include "import/import_order.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
 

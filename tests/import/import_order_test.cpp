@@ -1,8 +1,8 @@
 // The import of one order file against a real Firebird database: booking, the duplicate check,
 // and that a failure anywhere leaves nothing of the order behind.
-#include "app/text_codec.h"
+#include "core/text_codec.h"
 #include "import/import_order.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
 

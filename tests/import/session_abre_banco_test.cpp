@@ -1,5 +1,5 @@
 // ABRE_BANCO against real databases: Zelto.ini, the sales parameters and the three checks.
-#include "import/session.h"
+#include "import/erp_session.h"
 #include "import/sql_text.h"
 #include "support/test_database.h"
 

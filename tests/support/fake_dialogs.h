@@ -1,6 +1,6 @@
 #pragma once
 // Dialogs double: records every box and answers confirmations and input boxes from a script.
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/clock.h"
+#include "core/clock.h"
 
 class FixedClock : public IClock {
 public:

@@ -1,7 +1,7 @@
 #include "test_database.h"
 
-#include "import/firebird_connection.h"
-#include "import/odbc_connection.h"
+#include "import/db/firebird/firebird_connection.h"
+#include "import/db/odbc/odbc_connection.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

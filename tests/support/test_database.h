@@ -9,9 +9,9 @@
 // SqliteOdbcDatabase: the same ERP as a SQLite file reached through unixODBC's SQLite driver,
 // registered in a private driver list under the name "SQl Server" (ODBCSYSINI points at it;
 // the first fixture of any kind sets it up, before anything asks unixODBC).
-#include "import/database.h"
+#include "import/db/database.h"
 #include "import/report.h"
-#include "import/session.h"
+#include "import/erp_session.h"
 
 #include <QString>
 #include <QStringList>

@@ -185,7 +185,7 @@ QByteArray orderFile(int number, int items)
 
 } // namespace rig
 
-#include "import/database.h"
+#include "import/db/database.h"
 
 namespace rig {
 

@@ -1,0 +1,53 @@
+// The download walk as the window runs it: connect (one login), "cd" into the order folder with
+// its listing, then BAIXA_TUDO fetching and deleting every file, on the real libcurl control,
+// with the window shown (offscreen).
+#include "bench/bench.h"
+
+#include "gui/app_window.h"
+#include "core/clock.h"
+#include "ftp/curl/curl_transfer_control.h"
+#include "gui/local_lists.h"
+#include "gui/ftp_session.h"
+#include "gui/transfers.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+namespace bench {
+
+int runDownload(const Args& args)
+{
+    QTemporaryDir appFolder;
+    Dialogs dialogs;
+    SystemClock clock;
+    std::unique_ptr<ITransferControl> control = makeCurlTransferControl();
+    AppWindow app(*control, dialogs, clock, appFolder.path());
+    frmFTP& w = app.window();
+    // --hidden: the same walk with the window not shown (tells the cost of painting it).
+    if (args.value(QStringLiteral("hidden")) != QLatin1String("1"))
+        w.show();
+    w.txtAddress->setText(args.value(QStringLiteral("address")));
+    w.txtUsername->setText(args.value(QStringLiteral("user")));
+    w.txtPassword->setText(args.value(QStringLiteral("password")));
+    if (!app.localLists().setPath(args.value(QStringLiteral("local"))))
+        return 2;
+
+    FtpSession& session = app.session();
+    const double start = nowSeconds();
+    const bool connected = session.CONECTA();
+    const bool inFolder =
+        session.EXECUTA_COMANDO(FtpCommand{QStringLiteral("cd"), {args.value(QStringLiteral("folder"))}}, true);
+    const double listed = nowSeconds();
+    const DownloadSummary s = (connected && inFolder) ? app.transfers().BAIXA_TUDO() : DownloadSummary{};
+    const double end = nowSeconds();
+    session.DESCONECTA();
+
+    std::printf("entries=%d\nfetched=%d\nfailed=%d\nnot_deleted=%d\nboxes=%d\n", w.lstRemote->count(), s.fetched,
+                s.failed, s.notDeleted, dialogs.messages);
+    std::printf("seconds_login_list=%.4f\nseconds_walk=%.4f\nseconds_total=%.4f\n", listed - start, end - listed,
+                end - start);
+    return connected && inFolder && s.failed == 0 && s.notDeleted == 0 ? 0 : 1;
+}
+
+} // namespace bench

@@ -1,0 +1,37 @@
+#pragma once
+// Message boxes, confirmation and input box of the program, behind one interface: with a
+// display they are Qt's modal boxes; headless (a scheduler, a server) every text goes to
+// standard error and nothing waits for an answer. Tests use a double.
+#include <QString>
+#include <optional>
+
+// The title of boxes that have none of their own.
+inline constexpr const char* kApplicationTitle = "pedidosftp";
+
+enum class Icon { None, Critical, Exclamation, Question, Information };
+
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+
+    // A box with an OK button only. An empty title means the application's title. Every such
+    // box reports something that went wrong, so it also marks the run as failed.
+    virtual void message(const QString& text, Icon icon = Icon::None, const QString& title = QString()) = 0;
+
+    // Yes/No with the question icon, Yes the default. Headless: answered No.
+    virtual bool confirm(const QString& text, const QString& title) = 0;
+
+    // Input box with an empty answer field. Headless, or cancelled: no answer.
+    virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
+
+    // A log or progress line (without line end). Headless: written to standard error;
+    // with a display the window shows it and this does nothing.
+    virtual void trace(const QString& line) = 0;
+
+    virtual bool headless() const = 0;
+
+    // Marks the run as failed without a box (for failures already reported otherwise).
+    virtual void markFailure() = 0;
+    // True once any failure was reported: the exit status of an unattended run.
+    virtual bool failureReported() const = 0;
+};

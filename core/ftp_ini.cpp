@@ -1,0 +1,74 @@
+#include "core/ftp_ini.h"
+
+#include "core/ini.h"
+#include "core/paths.h"
+#include "core/text_codec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <stdexcept>
+#include <utility>
+
+QString ftpIniPath(const QString& applicationFolder)
+{
+    return paths::findFileIgnoringCase(applicationFolder, QStringLiteral("ftp.ini"));
+}
+
+FtpSettings readFtpIni(const QString& applicationFolder)
+{
+    const QString file = ftpIniPath(applicationFolder);
+    FtpSettings s;
+    const QString geral = QStringLiteral("Geral");
+    s.ftp = LE_INI(geral, QStringLiteral("FTP"), file);
+    s.usuario = LE_INI(geral, QStringLiteral("USUARIO"), file);
+    s.senha = LE_INI(geral, QStringLiteral("SENHA"), file);
+    s.pastas = LE_INI(geral, QStringLiteral("PASTAS"), file);
+    if (QFileInfo::exists(file))
+        s.codVendedor = LE_INI(geral, QStringLiteral("COD_VENDEDOR"), file);
+    return s;
+}
+
+void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
+{
+    const QString file = ftpIniPath(applicationFolder);
+    // A line break inside a value would end its line and start another key (a folder name
+    // answered by a server could add "FTP=..." of its own): refuse instead of writing it.
+    const std::pair<const char*, QString> values[] = {
+        {"FTP", settings.ftp}, {"USUARIO", settings.usuario}, {"SENHA", settings.senha},
+        {"PASTAS", settings.pastas}, {"COD_VENDEDOR", settings.codVendedor.value_or(QString())}};
+    for (const auto& [key, value] : values) {
+        if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
+            throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: o valor de %2 contém uma quebra de linha")
+                                         .arg(file, QLatin1String(key)).toStdString());
+    }
+    const QString crlf = QStringLiteral("\r\n");
+    const QString content = QStringLiteral("[Geral]") + crlf
+        + QStringLiteral("FTP=") + settings.ftp + crlf
+        + QStringLiteral("USUARIO=") + settings.usuario + crlf
+        + QStringLiteral("SENHA=") + settings.senha + crlf
+        + QStringLiteral("PASTAS=") + settings.pastas + crlf
+        + QStringLiteral("COD_VENDEDOR=") + settings.codVendedor.value_or(QString()) + crlf;
+    const QByteArray bytes = text::fitsCp1252(content) ? text::toCp1252(content) : content.toUtf8();
+
+    const QFile::Permissions oldPermissions = QFileInfo::exists(file) ? QFile::permissions(file) : QFile::Permissions();
+    QSaveFile out(file);
+    // commit() only knows of failures of write() itself; one met while the buffer is flushed
+    // (disk full, file size limit) would still replace the file with a cut copy. Flush first.
+    bool failed = true;
+    QString problem;
+    if (!out.open(QIODevice::WriteOnly)) {
+        problem = out.errorString();
+    } else if (out.write(bytes) != bytes.size() || !out.flush()) {
+        problem = out.errorString();
+        out.cancelWriting();
+    } else if (!out.commit()) {
+        problem = out.errorString();
+    } else {
+        failed = false;
+    }
+    if (failed)
+        throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: %2").arg(file, problem).toStdString());
+    if (oldPermissions)
+        QFile::setPermissions(file, oldPermissions);
+}

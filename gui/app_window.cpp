@@ -1,0 +1,238 @@
+#include "gui/app_window.h"
+
+#include "gui/paint_throttle.h"
+#include "core/dialogs.h"
+#include "core/ftp_ini.h"
+#include "core/ini.h"
+#include "core/paths.h"
+#include "core/run_lock.h"
+#include "gui/local_lists.h"
+#include "gui/ftp_session.h"
+#include "ftp/transfer_control.h"
+#include "gui/transfers.h"
+#include "import/report.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cstdio>
+#include <exception>
+
+namespace {
+// The import's reports: boxes through the dialogs, lines in the window's log (standard error when
+// headless), progress on the status line.
+class WindowImportReport final : public IImportReport {
+public:
+    WindowImportReport(IDialogs& dialogs, FtpSession& session, QLabel* status)
+        : dialogs_(dialogs), session_(session), status_(status) {}
+    void critical(const QString& text) override { dialogs_.message(text, Icon::Critical); }
+    void log(const QString& line) override { session_.appendLog(line); }
+    void progress(const QString& line) override
+    {
+        status_->setText(line);
+        status_->adjustSize();
+        dialogs_.trace(line);
+    }
+
+private:
+    IDialogs& dialogs_;
+    FtpSession& session_;
+    QLabel* status_;
+};
+} // namespace
+
+AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
+                     const IDrives* drives, ConnectionOpener opener)
+    : control_(control)
+    , dialogs_(dialogs)
+    , clock_(clock)
+    , folderOverride_(applicationFolder)
+    , applicationFolder_(resolveApplicationFolder())
+    , opener_(std::move(opener))
+{
+    if (!drives) {
+        ownDrives_ = std::make_unique<SystemDrives>();
+        drives = ownDrives_.get();
+    }
+    session_ = std::make_unique<FtpSession>(window_.remoteWidgets(), control_, dialogs_, [this] {
+        return LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+    });
+    localLists_ = std::make_unique<LocalLists>(window_.localWidgets(), dialogs_, *drives);
+    transfers_ = std::make_unique<Transfers>(*session_, *localLists_);
+    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_, window_.lblStatus);
+
+    window_.installEventFilter(this);
+    window_.txtLog->installEventFilter(this);
+    new PaintThrottle(&window_); // owned by the window
+    connect(window_.Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+AppWindow::~AppWindow()
+{
+    window_.removeEventFilter(this);
+    window_.txtLog->removeEventFilter(this);
+}
+
+bool AppWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &window_ && event->type() == QEvent::Close) {
+        Form_Unload();
+        return false; // the window closes whatever happened
+    }
+    if (watched == window_.txtLog && event->type() == QEvent::FocusIn) {
+        txtLog_GotFocus();
+        return false;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QString AppWindow::resolveApplicationFolder() const
+{
+    return paths::applicationFolder(folderOverride_.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                              : folderOverride_);
+}
+
+StartMode AppWindow::Form_Load()
+{
+    applicationFolder_ = resolveApplicationFolder();
+
+    const QString file = ftpIniPath(applicationFolder_);
+    const QFileInfo info(file);
+    if (info.exists() && info.isFile()) {
+        const QString geral = QStringLiteral("Geral");
+        window_.txtAddress->setText(LE_INI(geral, QStringLiteral("FTP"), file));
+        window_.txtUsername->setText(LE_INI(geral, QStringLiteral("USUARIO"), file));
+        window_.txtPassword->setText(LE_INI(geral, QStringLiteral("SENHA"), file));
+        window_.lblRemoteDirectory->setText(LE_INI(geral, QStringLiteral("PASTAS"), file));
+        sellerCode_ = LE_INI(geral, QStringLiteral("COD_VENDEDOR"), file);
+    } else {
+        sellerCode_.reset();
+    }
+
+    if (window_.txtAddress->text().trimmed().isEmpty())
+        return StartMode::Interactive;
+    return StartMode::Unattended;
+}
+
+bool AppWindow::runUnattended()
+{
+    RunLock lock;
+    QString lockError;
+    if (!lock.tryAcquire(applicationFolder_, &lockError)) {
+        // Nothing is touched: not the server, not the local folder, not ftp.ini.
+        std::fputs((QStringLiteral("pedidosftp: ") + lockError + QLatin1Char('\n')).toUtf8().constData(), stderr);
+        std::fflush(stderr);
+        dialogs_.markFailure();
+        return false;
+    }
+
+    const bool connected = session_->CONECTA();
+    const QString configuredFolder =
+        LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+    session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
+    const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
+
+    std::optional<QString> keepFolder;
+    if (connected && inFolder && session_->lastListingSucceeded()) {
+        const DownloadSummary d = transfers_->BAIXA_TUDO();
+        if (d.failed > 0 || d.notDeleted > 0)
+            dialogs_.markFailure();
+    } else {
+        // Listing whatever folder the login landed in would fetch and delete the wrong files and
+        // store that folder in ftp.ini: nothing is fetched, the configured folder is kept.
+        keepFolder = configuredFolder;
+        dialogs_.markFailure();
+        session_->appendLog(QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
+                                           "os pedidos já presentes na pasta local serão importados.")
+                                .arg(window_.txtAddress->text(), configuredFolder));
+    }
+
+    BOTAO_IMPORTA(keepFolder);
+    // The database is closed while the lock is still held, so a run started right after this one
+    // never finds the database file still open.
+    importState_.CONSULTA.reset();
+    importState_.CONEXAO.reset();
+    return !dialogs_.failureReported();
+}
+
+BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFolder)
+{
+    importState_.CODIGO_VENDEDOR = sellerCode_;
+    const auto rewriteFtpIni = [this, &configuredFolder] {
+        FtpSettings settings;
+        settings.ftp = window_.txtAddress->text();
+        settings.usuario = window_.txtUsername->text();
+        settings.senha = window_.txtPassword->text();
+        settings.pastas = configuredFolder.value_or(window_.lblRemoteDirectory->text());
+        settings.codVendedor = sellerCode_;
+        writeFtpIni(applicationFolder_, settings);
+    };
+    FileListView files;
+    files.folderPath = [this] { return localLists_->path(); };
+    files.count = [this] { return localLists_->fileCount(); };
+    files.entry = [this](int i) { return localLists_->fileAt(i); };
+    files.refresh = [this] { localLists_->refreshFiles(); };
+
+    const BatchSummary summary =
+        ::BOTAO_IMPORTA(rewriteFtpIni, importState_, applicationFolder_, files, clock_, *report_, opener_);
+    if (!summary.success())
+        dialogs_.markFailure();
+    if (summary.sessionOpened)
+        session_->appendLog(summary.summaryLine());
+    if (!summary.otherFiles.isEmpty()) {
+        session_->appendLog(QStringLiteral("Atenção: arquivos que não são pedidos (.txt) ficaram na pasta local %1 e "
+                                           "já não estão no servidor: %2")
+                                .arg(localLists_->path(), summary.otherFiles.join(QStringLiteral(", "))));
+    }
+    return summary;
+}
+
+void AppWindow::Form_Unload()
+{
+    try {
+        if (window_.cmdEnvia->isEnabled())
+            control_.Execute(FtpCommand{QStringLiteral("Quit"), {}});
+    } catch (const std::exception&) {
+        dialogs_.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
+    } catch (...) {
+        dialogs_.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
+    }
+}
+
+void AppWindow::txtLog_GotFocus()
+{
+    window_.txtAddress->setFocus(Qt::OtherFocusReason);
+}
+
+void AppWindow::Command1_Click()
+{
+    const bool serverNamed = !window_.txtAddress->text().trimmed().isEmpty();
+    QString question = QStringLiteral("Gravar o endereço, o usuário, a senha e a pasta remota em ftp.ini?\n\n");
+    if (serverNamed) {
+        question += QStringLiteral(
+            "Atenção: com o endereço do servidor gravado, toda inicialização seguinte do programa fará "
+            "a importação automática, sem mostrar esta janela: baixa os pedidos do servidor, apaga-os "
+            "no servidor e lança-os no banco de dados.");
+    } else {
+        question += QStringLiteral(
+            "Sem endereço de servidor, o programa continuará abrindo esta janela ao ser iniciado.");
+    }
+    if (!dialogs_.confirm(question, QStringLiteral("Gravar Configurações")))
+        return;
+
+    FtpSettings settings;
+    settings.ftp = window_.txtAddress->text();
+    settings.usuario = window_.txtUsername->text();
+    settings.senha = window_.txtPassword->text();
+    settings.pastas = window_.lblRemoteDirectory->text();
+    settings.codVendedor = sellerCode_;
+    try {
+        writeFtpIni(applicationFolder_, settings);
+    } catch (const std::exception& e) {
+        dialogs_.message(QString::fromStdString(e.what()), Icon::Critical);
+    }
+}

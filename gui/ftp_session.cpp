@@ -1,0 +1,289 @@
+#include "gui/ftp_session.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+namespace {
+const QString kConnectedCaption = QStringLiteral("D&esconectar do Host Remoto");
+const QString kDisconnectedCaption = QStringLiteral("&Conectar ao Host Remoto");
+const QString kDisconnectedPrefix = QStringLiteral("&Con");
+constexpr int kChunkSize = 1024;
+
+// The number and the description of a caught failure.
+struct Failure {
+    int number;
+    QString description;
+};
+
+// Only inside a catch block: the failure being handled.
+Failure currentFailure()
+{
+    try {
+        throw;
+    } catch (const TransferError& e) {
+        return {e.number(), e.description()};
+    } catch (const std::exception& e) {
+        return {FtpSession::kInternalFailureNumber, QString::fromUtf8(e.what())};
+    } catch (...) {
+        return {FtpSession::kInternalFailureNumber, QStringLiteral("Falha inesperada")};
+    }
+}
+
+QString failureText(const QString& lead, const QString& address, int number)
+{
+    return lead + address + QStringLiteral("\r\n") + QStringLiteral(" erro : ") + QString::number(number);
+}
+} // namespace
+
+FtpSession::FtpSession(const RemoteWidgets& widgets, ITransferControl& control, IDialogs& dialogs,
+                       std::function<QString()> readFolderSetting, QObject* parent)
+    : QObject(parent)
+    , w_(widgets)
+    , control_(control)
+    , dialogs_(dialogs)
+    , readFolderSetting_(std::move(readFolderSetting))
+{
+    connect(w_.cmdConecta, &QPushButton::clicked, this, [this] { cmdConecta_Click(); });
+    connect(w_.lstRemote, &QListWidget::itemDoubleClicked, this, [this] { lstRemote_DblClick(); });
+    control_.setStateListener([this](int state) { itcFTP_StateChanged(state); });
+}
+
+FtpSession::~FtpSession()
+{
+    control_.setStateListener({});
+}
+
+bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
+{
+    bool succeeded = false;
+    try {
+        if (control_.StillExecuting())
+            control_.Cancel();
+        appendLog(QStringLiteral("Comando: ") + command.text());
+        const quint64 serial = ++commandSerial_;
+        control_.Execute(command);
+        AGUARDA();
+        // A command started during the wait cancelled this one; the control's outcome is then
+        // that other command's.
+        const bool replaced = serial != commandSerial_;
+        succeeded = !replaced && control_.LastSucceeded();
+        if (!replaced && !succeeded)
+            dialogs_.markFailure();
+        if (refresh) {
+            ATUALIZA_LISTA();
+            AGUARDA();
+        }
+    } catch (...) {
+        dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), w_.txtAddress->text(),
+                                     currentFailure().number),
+                         Icon::None);
+    }
+    return succeeded;
+}
+
+void FtpSession::AGUARDA()
+{
+    while (control_.StillExecuting()) {
+        QCoreApplication::processEvents();
+        control_.waitForProgress(kWaitSliceMs);
+    }
+    // The notifications of the command's end may still be queued: show them (the completion or
+    // the server's refusal) before the caller goes on, so the log keeps the order of events
+    // and a refusal is read before the next command replaces it.
+    QCoreApplication::processEvents();
+}
+
+void FtpSession::ATUALIZA_LISTA()
+{
+    lastListingSucceeded_ = false;
+    w_.lstRemote->clear();
+
+    const quint64 dirSerial = commandSerial_ + 1;
+    const bool dirOk = EXECUTA_COMANDO(FtpCommand{QStringLiteral("dir"), {}}, false);
+    // A command started by a click during the "dir" or while its answer is read owns the
+    // control's answer and the display from then on: mixing its answer into this listing
+    // would list foreign or stale lines.
+    const auto replaced = [&] { return commandSerial_ != dirSerial; };
+    if (replaced())
+        return;
+    QString answer;
+    for (;;) {
+        const QString piece = control_.GetChunk(kChunkSize);
+        if (piece.isEmpty())
+            break;
+        answer += piece;
+        QCoreApplication::processEvents();
+        if (replaced())
+            return;
+    }
+
+    // One entry per line; a line ends at CR and the character after the CR (its LF) is skipped.
+    // Text after the last CR is an unfinished line and is not listed.
+    const QString self = QStringLiteral("./");
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype cr = answer.indexOf(QLatin1Char('\r'), start);
+        if (cr < 0)
+            break;
+        const QString line = answer.mid(start, cr - start);
+        if (!line.isEmpty() && line != self)
+            w_.lstRemote->addItem(line);
+        start = cr + 2;
+    }
+
+    const bool pwdOk = EXECUTA_COMANDO(FtpCommand{QStringLiteral("pwd"), {}}, false);
+    w_.lblRemoteDirectory->setText(control_.GetChunk(kChunkSize));
+    w_.lblRemoteDirectory->adjustSize();
+    lastListingSucceeded_ = dirOk && pwdOk;
+}
+
+void FtpSession::cmdConecta_Click()
+{
+    if (connected()) {
+        DESCONECTA();
+        return;
+    }
+    CONECTA();
+    // The configured folder is entered whatever the connect achieved.
+    lastFolderCommand = FtpCommand{QStringLiteral("cd"), {readFolderSetting_ ? readFolderSetting_() : QString()}};
+    EXECUTA_COMANDO(lastFolderCommand, true);
+}
+
+bool FtpSession::CONECTA()
+{
+    if (w_.txtAddress->text().isEmpty()) {
+        dialogs_.message(QStringLiteral("Informe o nome do servidor FTP."), Icon::Critical);
+        w_.txtAddress->setFocus();
+        return false;
+    }
+    try {
+        control_.setAddress(w_.txtAddress->text());
+        control_.setUserName(w_.txtUsername->text());
+        control_.setPassword(w_.txtPassword->text());
+        ATUALIZA_LISTA();
+        setConnectedControlsEnabled(true);
+        w_.cmdConecta->setText(kConnectedCaption);
+        return lastListingSucceeded_;
+    } catch (...) {
+        dialogs_.message(currentFailure().description, Icon::Exclamation, QStringLiteral("FTP"));
+        return false;
+    }
+}
+
+void FtpSession::DESCONECTA()
+{
+    try {
+        const FtpCommand quit{QStringLiteral("quit"), {}};
+        executeUnlogged(quit);
+        EXECUTA_COMANDO(quit, false);
+        setConnectedControlsEnabled(false);
+        w_.cmdConecta->setText(kDisconnectedCaption);
+    } catch (...) {
+        dialogs_.message(failureText(QStringLiteral("Erro ao efetuar a operacao com : "), w_.txtAddress->text(),
+                                     currentFailure().number),
+                         Icon::None);
+    }
+}
+
+void FtpSession::lstRemote_DblClick()
+{
+    const QListWidgetItem* item = w_.lstRemote->currentItem();
+    if (!item)
+        return;
+    const QString entry = item->text();
+    if (!entry.endsWith(QLatin1Char('/')))
+        return;
+    lastFolderCommand = FtpCommand{QStringLiteral("cd"), {entry.chopped(1)}};
+    EXECUTA_COMANDO(lastFolderCommand, true);
+}
+
+void FtpSession::itcFTP_StateChanged(int state)
+{
+    QString status;
+    switch (state) {
+    case ftpstate::Resolving: status = QStringLiteral("Resolvendo Host"); break;
+    case ftpstate::Resolved: status = QStringLiteral("Host Resolvido"); break;
+    case ftpstate::Connecting: status = QStringLiteral("Conectando ..."); break;
+    case ftpstate::Connected: status = QStringLiteral("Conectado"); break;
+    case ftpstate::Requesting: status = QStringLiteral("Requesitando ..."); break;
+    case ftpstate::RequestSent: status = QStringLiteral("Requesição enviada"); break;
+    case ftpstate::Receiving: status = QStringLiteral("Recebendo ..."); break;
+    case ftpstate::ResponseReceived: status = QStringLiteral("Resposta recebida"); break;
+    case ftpstate::Disconnecting: status = QStringLiteral("Desconectando ..."); break;
+    case ftpstate::Disconnected: status = QStringLiteral("Desconectado"); break;
+    case ftpstate::Error:
+        status = control_.ResponseInfo();
+        appendLog(status);
+        break;
+    case ftpstate::ResponseCompleted:
+        status = QStringLiteral("operacao Completa");
+        appendLog(status);
+        break;
+    default: break;
+    }
+    if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted)
+        showStatus(status, state != ftpstate::Error);
+    // Keep the newest line in view. A caret already at the end stays there as lines are
+    // appended; moving it again would only lay the log out once more.
+    QTextCursor caret = w_.txtLog->textCursor();
+    if (!caret.atEnd() || caret.hasSelection()) {
+        caret.movePosition(QTextCursor::End);
+        w_.txtLog->setTextCursor(caret);
+    }
+}
+
+void FtpSession::showStatus(const QString& status, bool fixedText)
+{
+    QLabel* label = w_.lblStatus;
+    label->setText(status);
+    if (!fixedText) { // a server's report: measured each time
+        label->adjustSize();
+        return;
+    }
+    if (label->font() != statusFont_) {
+        statusSizes_.clear();
+        statusFont_ = label->font();
+    }
+    const auto known = statusSizes_.constFind(status);
+    if (known != statusSizes_.constEnd()) {
+        label->resize(*known);
+        return;
+    }
+    label->adjustSize();
+    statusSizes_.insert(status, label->size());
+}
+
+void FtpSession::executeUnlogged(const FtpCommand& command)
+{
+    ++commandSerial_;
+    control_.Execute(command);
+}
+
+void FtpSession::appendLog(const QString& line)
+{
+    w_.txtLog->appendPlainText(line);
+    dialogs_.trace(line);
+}
+
+QString FtpSession::logText() const
+{
+    return w_.txtLog->toPlainText();
+}
+
+bool FtpSession::connected() const
+{
+    return !w_.cmdConecta->text().startsWith(kDisconnectedPrefix);
+}
+
+void FtpSession::setConnectedControlsEnabled(bool enabled)
+{
+    for (QWidget* c : {static_cast<QWidget*>(w_.cmdEnvia), static_cast<QWidget*>(w_.cmdRecebe),
+                       static_cast<QWidget*>(w_.cmdMkDir), static_cast<QWidget*>(w_.cmdDelete),
+                       static_cast<QWidget*>(w_.lstRemote)})
+        c->setEnabled(enabled);
+}

@@ -1,0 +1,55 @@
+#include "gui/qt_dialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+QString titleOrApplication(const QString& title)
+{
+    return title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
+}
+
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Critical: return QMessageBox::Critical;
+    case Icon::Exclamation: return QMessageBox::Warning;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void QtDialogs::message(const QString& text, Icon icon, const QString& title)
+{
+    failed_ = true;
+    QMessageBox box(boxIcon(icon), titleOrApplication(title), text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtDialogs::confirm(const QString& text, const QString& title)
+{
+    QMessageBox box(QMessageBox::Question, titleOrApplication(title), text,
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::input(const QString& prompt, const QString& title)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent_, titleOrApplication(title), prompt,
+                                                 QLineEdit::Normal, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
+void QtDialogs::trace(const QString&)
+{
+    // With a display the window's log and status line show the progress.
+}

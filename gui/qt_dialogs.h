@@ -1,0 +1,24 @@
+#pragma once
+// The program's dialogs with a display: Qt's modal boxes, owned by the window.
+#include "core/dialogs.h"
+
+class QWidget;
+
+// Modal Qt boxes, owned by `parent` when given (the window).
+class QtDialogs final : public IDialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    void message(const QString& text, Icon icon = Icon::None, const QString& title = QString()) override;
+    bool confirm(const QString& text, const QString& title) override;
+    std::optional<QString> input(const QString& prompt, const QString& title) override;
+    void trace(const QString& line) override;
+    bool headless() const override { return false; }
+    void markFailure() override { failed_ = true; }
+    bool failureReported() const override { return failed_; }
+
+private:
+    QWidget* parent_;
+    bool failed_ = false;
+};

@@ -1,0 +1,177 @@
+#include "import/erp_session.h"
+
+#include "core/text_codec.h"
+
+#include "core/ini.h"
+#include "core/paths.h"
+#include "import/sql_text.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+const QString kSection = QStringLiteral("Geral");
+
+// A database value as a number: numeric columns as read, texts in "." or "," form.
+double numberOf(const Field& field, const char* column)
+{
+    if (field.kind == Field::Kind::Text) {
+        if (const auto v = sql::parseDecimal(field.text))
+            return *v;
+        throw DatabaseError(QStringLiteral("O valor \"%1\" da coluna %2 não é um número.")
+                                .arg(field.text, QLatin1String(column)));
+    }
+    if (field.isNull())
+        throw DatabaseError(QStringLiteral("A coluna %1 está vazia (NULL).").arg(QLatin1String(column)));
+    return field.toDouble();
+}
+
+// Unset, NULL, an empty text and a number equal to 0 count as missing; a text "0" does not.
+bool missing(const std::optional<Field>& value)
+{
+    if (!value || value->isNull())
+        return true;
+    switch (value->kind) {
+    case Field::Kind::Integer:
+    case Field::Kind::Decimal:
+        return value->toDouble() == 0;
+    default:
+        return value->text.isEmpty();
+    }
+}
+
+qint16 toInt16(const Field& field, const char* column)
+{
+    const double v = std::nearbyint(numberOf(field, column)); // rounds half to even
+    if (!(v >= -32768 && v <= 32767))
+        throw DatabaseError(QStringLiteral("O código %1 da coluna %2 não cabe num inteiro de 16 bits.")
+                                .arg(field.text, QLatin1String(column)));
+    return static_cast<qint16>(v);
+}
+
+} // namespace
+
+void FECHA_CONSULTA(ImportState& state)
+{
+    state.CONSULTA.reset();
+}
+
+ZeltoSettings readZeltoIni(const QString& executableFolder)
+{
+    const QString file = paths::findFileIgnoringCase(paths::applicationFolder(executableFolder),
+                                                     QStringLiteral("Zelto.ini"));
+    ZeltoSettings s;
+    s.USUARIO = LE_INI(kSection, QStringLiteral("USUARIO"), file);
+    s.SENHA = LE_INI(kSection, QStringLiteral("SENHA"), file);
+    s.LOCALBANCO = LE_INI(kSection, QStringLiteral("LOCALBANCO"), file);
+    s.BANCO = LE_INI(kSection, QStringLiteral("BANCO"), file);
+    s.SERVIDOR = LE_INI(kSection, QStringLiteral("SERVIDOR"), file);
+    s.TIPO_CONEXAO = LE_INI(kSection, QStringLiteral("TIPO_CONEXAO"), file);
+    return s;
+}
+
+QString connectionStringValue(const QString& value)
+{
+    if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{')) && !value.contains(QLatin1Char('}')))
+        return value;
+    QString escaped = value;
+    escaped.replace(QLatin1Char('}'), QStringLiteral("}}"));
+    return QLatin1Char('{') + escaped + QLatin1Char('}');
+}
+
+QString buildConnectionString(const ZeltoSettings& s)
+{
+    const auto v = connectionStringValue;
+    if (s.TIPO_CONEXAO.isEmpty()) {
+        return QStringLiteral("driver={Firebird/InterBase(r) driver};") + QStringLiteral("server=;") + QStringLiteral("uid=")
+               + v(s.USUARIO) + QStringLiteral(";Pwd=") + v(s.SENHA) + QStringLiteral(";database=") + v(s.LOCALBANCO);
+    }
+    const QString banco = s.BANCO.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.BANCO;
+    return QStringLiteral("driver={SQl Server};") + QStringLiteral("server=") + v(s.SERVIDOR) + QStringLiteral(";")
+           + QStringLiteral("uid=") + v(s.USUARIO) + QStringLiteral(";Pwd=") + v(s.SENHA) + QStringLiteral(";database=")
+           + v(banco);
+}
+
+bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
+                const ConnectionOpener& opener)
+{
+    // 1. The database keys.
+    const ZeltoSettings settings = readZeltoIni(executableFolder);
+
+    // 2. Let the window paint before the connection blocks.
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+
+    // 3-5. A fresh recordset and connection.
+    state.CONSULTA.reset();
+    state.CONEXAO.reset();
+    state.CONEXAO = opener(buildConnectionString(settings));
+
+    // 6.
+    QString companyState = QStringLiteral("SP");
+    state.ALIQUOTA_SIMPLES = 0;
+
+    // 7. The parameter row, joined with the company's own registration.
+    FECHA_CONSULTA(state);
+    state.CONSULTA = state.CONEXAO->open(QStringLiteral(
+        "SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN INTERVENIENTE I "
+        "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
+    if (!state.CONSULTA->eof()) {
+        const Field inuf = state.CONSULTA->field(QStringLiteral("inuf"));
+        if (!inuf.isNull() && !text::trimSpaces(inuf.text).isEmpty())
+            companyState = text::trimSpaces(inuf.text);
+        const Field formaPagto = state.CONSULTA->field(QStringLiteral("SAFKTPPAG"));
+        if (!formaPagto.isNull() && !text::trimSpaces(formaPagto.text).isEmpty())
+            state.FORMA_PAGTO = formaPagto;
+        const Field tipoSaida = state.CONSULTA->field(QStringLiteral("TIPOSAIDA"));
+        if (!tipoSaida.isNull() && !text::trimSpaces(tipoSaida.text).isEmpty())
+            state.TIPO_SAIDA = text::trimSpaces(tipoSaida.text);
+        const Field icmsSimples = state.CONSULTA->field(QStringLiteral("icmssimples"));
+        if (!icmsSimples.isNull() && !text::trimSpaces(icmsSimples.text).isEmpty())
+            state.ALIQUOTA_SIMPLES = numberOf(icmsSimples, "ICMSSIMPLES") / 100;
+    }
+
+    // 8. The movement type of orders from this tool: one that moves neither stock nor finances.
+    FECHA_CONSULTA(state);
+    state.CONSULTA = state.CONEXAO->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
+                                         + sql::quote(state.TIPO_SAIDA.value_or(QString()))
+                                         + QStringLiteral("' AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"));
+    if (!state.CONSULTA->eof())
+        state.TIPO_MOVIMENTO = toInt16(state.CONSULTA->field(QStringLiteral("tmcod")), "TMCOD");
+
+    // 9. The internal ICMS rate of the company's state.
+    FECHA_CONSULTA(state);
+    state.ALIQUOTA_ICMS = 0.18;
+    state.CONSULTA = state.CONEXAO->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='") + sql::quote(companyState)
+                                         + QStringLiteral("' AND ICALIQUOTA>0"));
+    if (!state.CONSULTA->eof())
+        state.ALIQUOTA_ICMS = numberOf(state.CONSULTA->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
+
+    // 10.
+    FECHA_CONSULTA(state);
+    state.PERC_ICMS = 100 * state.ALIQUOTA_ICMS;
+    if (state.ALIQUOTA_SIMPLES > 0)
+        state.PERC_ICMS = 100 * state.ALIQUOTA_SIMPLES;
+
+    // 11. The ERP must be configured for this tool.
+    const QString crlf = QStringLiteral("\r\n");
+    const QString header = QStringLiteral("Entre nos Parâmetros do Sistema e informe na guia VENDAS 1");
+    if (missing(state.FORMA_PAGTO)) {
+        report.critical(header + crlf + QStringLiteral("O campo FORMA PAGTO. P/ MOBILE/FTP:"));
+        return false;
+    }
+    if (state.TIPO_MOVIMENTO == 0) {
+        report.critical(header + crlf
+                        + QStringLiteral("O campo TIPO DE MOVIMENTO P/ INICIO DA TELA PEDIDO DE VENDAS/MOBILE/FTP:") + crlf
+                        + QStringLiteral("Deve ser utilizado um Movimento como Orçamento, que não movimente o Estoque."));
+        return false;
+    }
+    if (!state.CODIGO_VENDEDOR || state.CODIGO_VENDEDOR->isEmpty()) {
+        report.critical(QStringLiteral("Abra o arquivo ftp.ini e informe o código do vendedor na linha VENDEDOR="));
+        return false;
+    }
+    return true;
+}

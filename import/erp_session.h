@@ -1,0 +1,41 @@
+#pragma once
+// The database session of the import: Zelto.ini, the connection, the sales parameters and the
+// configuration checks.
+#include "import/db/database.h"
+#include "import/import_state.h"
+#include "import/report.h"
+
+#include <QString>
+
+// The six database keys of Zelto.ini (section "Geral").
+struct ZeltoSettings {
+    QString USUARIO;
+    QString SENHA;
+    QString LOCALBANCO;
+    QString BANCO;
+    QString SERVIDOR;
+    QString TIPO_CONEXAO;
+};
+
+// Closes the shared recordset CONSULTA when it is open.
+void FECHA_CONSULTA(ImportState& state);
+
+// Zelto.ini of the executable's folder, found whatever the case of its name; missing keys (or
+// a missing file) give empty texts.
+ZeltoSettings readZeltoIni(const QString& executableFolder);
+
+// A value as a connection string carries it: unchanged, unless it holds ";", "{" or "}" (a
+// password, say), then wrapped in braces with every "}" doubled, so it cannot cut the string.
+QString connectionStringValue(const QString& value);
+
+// Empty TIPO_CONEXAO: "driver={Firebird/InterBase(r) driver};server=;uid=..;Pwd=..;database="
+// LOCALBANCO. Otherwise "driver={SQl Server};server=" SERVIDOR ";uid=..;Pwd=..;database=" BANCO
+// ("ZELTOCONTROLLER" when BANCO is empty).
+QString buildConnectionString(const ZeltoSettings& settings);
+
+// Opens the session and loads the sales parameters into `state`. Returns false when one of the
+// configuration checks failed: its message went to report.critical() and the caller ends the
+// program. Throws DatabaseError when the connection or a select fails, or when the movement
+// type's code does not fit in 16 bits.
+bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
+                const ConnectionOpener& opener = openConnection);
