@@ -20,12 +20,12 @@ FtpSettings readFtpIni(const QString& applicationFolder)
     const QString file = ftpIniPath(applicationFolder);
     FtpSettings s;
     const QString geral = QStringLiteral("Geral");
-    s.ftp = LE_INI(geral, QStringLiteral("FTP"), file);
-    s.usuario = LE_INI(geral, QStringLiteral("USUARIO"), file);
-    s.senha = LE_INI(geral, QStringLiteral("SENHA"), file);
-    s.pastas = LE_INI(geral, QStringLiteral("PASTAS"), file);
-    if (QFileInfo::exists(file))
-        s.codVendedor = LE_INI(geral, QStringLiteral("COD_VENDEDOR"), file);
+    s.server = LE_INI(geral, QStringLiteral("FTP"), file);
+    s.user = LE_INI(geral, QStringLiteral("USUARIO"), file);
+    s.password = LE_INI(geral, QStringLiteral("SENHA"), file);
+    s.remoteFolder = LE_INI(geral, QStringLiteral("PASTAS"), file);
+    if (QFileInfo(file).isFile())
+        s.sellerCode = LE_INI(geral, QStringLiteral("COD_VENDEDOR"), file);
     return s;
 }
 
@@ -35,8 +35,8 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
     // A line break inside a value would end its line and start another key (a folder name
     // answered by a server could add "FTP=..." of its own): refuse instead of writing it.
     const std::pair<const char*, QString> values[] = {
-        {"FTP", settings.ftp}, {"USUARIO", settings.usuario}, {"SENHA", settings.senha},
-        {"PASTAS", settings.pastas}, {"COD_VENDEDOR", settings.codVendedor.value_or(QString())}};
+        {"FTP", settings.server}, {"USUARIO", settings.user}, {"SENHA", settings.password},
+        {"PASTAS", settings.remoteFolder}, {"COD_VENDEDOR", settings.sellerCode.value_or(QString())}};
     for (const auto& [key, value] : values) {
         if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
             throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: o valor de %2 contém uma quebra de linha")
@@ -44,11 +44,11 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
     }
     const QString crlf = QStringLiteral("\r\n");
     const QString content = QStringLiteral("[Geral]") + crlf
-        + QStringLiteral("FTP=") + settings.ftp + crlf
-        + QStringLiteral("USUARIO=") + settings.usuario + crlf
-        + QStringLiteral("SENHA=") + settings.senha + crlf
-        + QStringLiteral("PASTAS=") + settings.pastas + crlf
-        + QStringLiteral("COD_VENDEDOR=") + settings.codVendedor.value_or(QString()) + crlf;
+        + QStringLiteral("FTP=") + settings.server + crlf
+        + QStringLiteral("USUARIO=") + settings.user + crlf
+        + QStringLiteral("SENHA=") + settings.password + crlf
+        + QStringLiteral("PASTAS=") + settings.remoteFolder + crlf
+        + QStringLiteral("COD_VENDEDOR=") + settings.sellerCode.value_or(QString()) + crlf;
     const QByteArray bytes = text::fitsCp1252(content) ? text::toCp1252(content) : content.toUtf8();
 
     const QFile::Permissions oldPermissions = QFileInfo::exists(file) ? QFile::permissions(file) : QFile::Permissions();

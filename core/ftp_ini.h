@@ -5,18 +5,19 @@
 #include <optional>
 
 struct FtpSettings {
-    QString ftp;      // "FTP": server address
-    QString usuario;  // "USUARIO"
-    QString senha;    // "SENHA"
-    QString pastas;   // "PASTAS": remote folder holding the order files
+    QString server;        // "FTP": server address
+    QString user;          // "USUARIO"
+    QString password;      // "SENHA"
+    QString remoteFolder;  // "PASTAS": remote folder holding the order files
     // "COD_VENDEDOR": unset when ftp.ini was absent at start-up.
-    std::optional<QString> codVendedor;
+    std::optional<QString> sellerCode;
 };
 
 // The path of ftp.ini in the application folder, found whatever the case of the stored name.
 QString ftpIniPath(const QString& applicationFolder);
 
-// Reads the five keys (with LE_INI). A missing file yields empty texts and no seller code.
+// Reads the five keys (with LE_INI). A missing file yields empty texts and no seller code (so
+// an unset seller code tells that there was no ftp.ini).
 FtpSettings readFtpIni(const QString& applicationFolder);
 
 // Rewrites ftp.ini with six lines ended by CR LF: "[Geral]", FTP=, USUARIO=, SENHA=, PASTAS=,

@@ -2,8 +2,6 @@
 
 #include "gui/paint_throttle.h"
 #include "core/dialogs.h"
-#include "core/ftp_ini.h"
-#include "core/ini.h"
 #include "core/paths.h"
 #include "core/run_lock.h"
 #include "gui/local_lists.h"
@@ -14,7 +12,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -59,7 +56,7 @@ AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock
         drives = ownDrives_.get();
     }
     session_ = std::make_unique<FtpSession>(window_.remoteWidgets(), control_, dialogs_, [this] {
-        return LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+        return readFtpIni(applicationFolder_).remoteFolder;
     });
     localLists_ = std::make_unique<LocalLists>(window_.localWidgets(), dialogs_, *drives);
     transfers_ = std::make_unique<Transfers>(*session_, *localLists_);
@@ -100,22 +97,29 @@ StartMode AppWindow::Form_Load()
 {
     applicationFolder_ = resolveApplicationFolder();
 
-    const QString file = ftpIniPath(applicationFolder_);
-    const QFileInfo info(file);
-    if (info.exists() && info.isFile()) {
-        const QString geral = QStringLiteral("Geral");
-        window_.txtAddress->setText(LE_INI(geral, QStringLiteral("FTP"), file));
-        window_.txtUsername->setText(LE_INI(geral, QStringLiteral("USUARIO"), file));
-        window_.txtPassword->setText(LE_INI(geral, QStringLiteral("SENHA"), file));
-        window_.lblRemoteDirectory->setText(LE_INI(geral, QStringLiteral("PASTAS"), file));
-        sellerCode_ = LE_INI(geral, QStringLiteral("COD_VENDEDOR"), file);
-    } else {
-        sellerCode_.reset();
+    const FtpSettings settings = readFtpIni(applicationFolder_);
+    sellerCode_ = settings.sellerCode;
+    if (sellerCode_) { // ftp.ini is there; without it the window keeps what it shows
+        window_.txtAddress->setText(settings.server);
+        window_.txtUsername->setText(settings.user);
+        window_.txtPassword->setText(settings.password);
+        window_.lblRemoteDirectory->setText(settings.remoteFolder);
     }
 
     if (window_.txtAddress->text().trimmed().isEmpty())
         return StartMode::Interactive;
     return StartMode::Unattended;
+}
+
+FtpSettings AppWindow::settingsToSave(const QString& remoteFolder) const
+{
+    FtpSettings settings;
+    settings.server = window_.txtAddress->text();
+    settings.user = window_.txtUsername->text();
+    settings.password = window_.txtPassword->text();
+    settings.remoteFolder = remoteFolder;
+    settings.sellerCode = sellerCode_;
+    return settings;
 }
 
 bool AppWindow::runUnattended()
@@ -131,8 +135,7 @@ bool AppWindow::runUnattended()
     }
 
     const bool connected = session_->CONECTA();
-    const QString configuredFolder =
-        LE_INI(QStringLiteral("Geral"), QStringLiteral("PASTAS"), ftpIniPath(applicationFolder_));
+    const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
     session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
 
@@ -154,22 +157,16 @@ bool AppWindow::runUnattended()
     BOTAO_IMPORTA(keepFolder);
     // The database is closed while the lock is still held, so a run started right after this one
     // never finds the database file still open.
-    importState_.CONSULTA.reset();
-    importState_.CONEXAO.reset();
+    importState_.query.reset();
+    importState_.connection.reset();
     return !dialogs_.failureReported();
 }
 
 BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFolder)
 {
-    importState_.CODIGO_VENDEDOR = sellerCode_;
+    importState_.sellerCode = sellerCode_;
     const auto rewriteFtpIni = [this, &configuredFolder] {
-        FtpSettings settings;
-        settings.ftp = window_.txtAddress->text();
-        settings.usuario = window_.txtUsername->text();
-        settings.senha = window_.txtPassword->text();
-        settings.pastas = configuredFolder.value_or(window_.lblRemoteDirectory->text());
-        settings.codVendedor = sellerCode_;
-        writeFtpIni(applicationFolder_, settings);
+        writeFtpIni(applicationFolder_, settingsToSave(configuredFolder.value_or(window_.lblRemoteDirectory->text())));
     };
     FileListView files;
     files.folderPath = [this] { return localLists_->path(); };
@@ -194,7 +191,7 @@ BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFo
 void AppWindow::Form_Unload()
 {
     try {
-        if (window_.cmdEnvia->isEnabled())
+        if (session_->connected())
             control_.Execute(FtpCommand{QStringLiteral("Quit"), {}});
     } catch (const std::exception&) {
         dialogs_.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
@@ -224,14 +221,8 @@ void AppWindow::Command1_Click()
     if (!dialogs_.confirm(question, QStringLiteral("Gravar Configurações")))
         return;
 
-    FtpSettings settings;
-    settings.ftp = window_.txtAddress->text();
-    settings.usuario = window_.txtUsername->text();
-    settings.senha = window_.txtPassword->text();
-    settings.pastas = window_.lblRemoteDirectory->text();
-    settings.codVendedor = sellerCode_;
     try {
-        writeFtpIni(applicationFolder_, settings);
+        writeFtpIni(applicationFolder_, settingsToSave(window_.lblRemoteDirectory->text()));
     } catch (const std::exception& e) {
         dialogs_.message(QString::fromStdString(e.what()), Icon::Critical);
     }

@@ -2,6 +2,7 @@
 // The window together with the services it works with: the transfer control, the dialogs and
 // the clock. It holds what the start-up sequence reads from ftp.ini and decides whether the
 // program runs unattended or shows its window.
+#include "core/ftp_ini.h"
 #include "gui/frmFTP.h"
 #include "import/batch.h"
 #include "import/import_state.h"
@@ -63,13 +64,9 @@ public:
 
     frmFTP& window() { return window_; }
     const frmFTP& window() const { return window_; }
-    ITransferControl& control() { return control_; }
     FtpSession& session() { return *session_; }
     LocalLists& localLists() { return *localLists_; }
     Transfers& transfers() { return *transfers_; }
-    ImportState& importState() { return importState_; }
-    IDialogs& dialogs() { return dialogs_; }
-    IClock& clock() { return clock_; }
 
     // The folder ftp.ini lives in, ending in one separator.
     QString applicationFolder() const { return applicationFolder_; }
@@ -81,6 +78,9 @@ protected:
 
 private:
     QString resolveApplicationFolder() const;
+    // The values ftp.ini is written from: the window's boxes, `remoteFolder`, and the seller code
+    // read at start-up.
+    FtpSettings settingsToSave(const QString& remoteFolder) const;
 
     frmFTP window_;
     ITransferControl& control_;

@@ -11,7 +11,6 @@
 namespace {
 const QString kConnectedCaption = QStringLiteral("D&esconectar do Host Remoto");
 const QString kDisconnectedCaption = QStringLiteral("&Conectar ao Host Remoto");
-const QString kDisconnectedPrefix = QStringLiteral("&Con");
 constexpr int kChunkSize = 1024;
 
 // The number and the description of a caught failure.
@@ -79,9 +78,7 @@ bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
             AGUARDA();
         }
     } catch (...) {
-        dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), w_.txtAddress->text(),
-                                     currentFailure().number),
-                         Icon::None);
+        reportCommandFailure();
     }
     return succeeded;
 }
@@ -166,8 +163,7 @@ bool FtpSession::CONECTA()
         control_.setUserName(w_.txtUsername->text());
         control_.setPassword(w_.txtPassword->text());
         ATUALIZA_LISTA();
-        setConnectedControlsEnabled(true);
-        w_.cmdConecta->setText(kConnectedCaption);
+        setConnected(true);
         return lastListingSucceeded_;
     } catch (...) {
         dialogs_.message(currentFailure().description, Icon::Exclamation, QStringLiteral("FTP"));
@@ -181,8 +177,7 @@ void FtpSession::DESCONECTA()
         const FtpCommand quit{QStringLiteral("quit"), {}};
         executeUnlogged(quit);
         EXECUTA_COMANDO(quit, false);
-        setConnectedControlsEnabled(false);
-        w_.cmdConecta->setText(kDisconnectedCaption);
+        setConnected(false);
     } catch (...) {
         dialogs_.message(failureText(QStringLiteral("Erro ao efetuar a operacao com : "), w_.txtAddress->text(),
                                      currentFailure().number),
@@ -275,15 +270,19 @@ QString FtpSession::logText() const
     return w_.txtLog->toPlainText();
 }
 
-bool FtpSession::connected() const
+void FtpSession::reportCommandFailure()
 {
-    return !w_.cmdConecta->text().startsWith(kDisconnectedPrefix);
+    dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), w_.txtAddress->text(),
+                                 currentFailure().number),
+                     Icon::None);
 }
 
-void FtpSession::setConnectedControlsEnabled(bool enabled)
+void FtpSession::setConnected(bool connected)
 {
+    connected_ = connected;
     for (QWidget* c : {static_cast<QWidget*>(w_.cmdEnvia), static_cast<QWidget*>(w_.cmdRecebe),
                        static_cast<QWidget*>(w_.cmdMkDir), static_cast<QWidget*>(w_.cmdDelete),
                        static_cast<QWidget*>(w_.lstRemote)})
-        c->setEnabled(enabled);
+        c->setEnabled(connected);
+    w_.cmdConecta->setText(connected ? kConnectedCaption : kDisconnectedCaption);
 }

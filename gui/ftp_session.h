@@ -79,8 +79,13 @@ public:
     // The log as plain text, lines separated by "\n".
     QString logText() const;
 
-    // The window is connected when the connect button's caption does not begin with "&Con".
-    bool connected() const;
+    // True from a connect until the next disconnect (the connect button then offers to
+    // disconnect and the transfer buttons are enabled).
+    bool connected() const { return connected_; }
+
+    // Only inside a catch block: shows the failure being handled as a failed operation with the
+    // server ("Não foi possivel efetuar operacao com : <address>" and its number).
+    void reportCommandFailure();
 
     // True when the last ATUALIZA_LISTA got both its "dir" and its "pwd" answered.
     bool lastListingSucceeded() const { return lastListingSucceeded_; }
@@ -94,7 +99,7 @@ public:
     FtpCommand lastFolderCommand;
 
 private:
-    void setConnectedControlsEnabled(bool enabled);
+    void setConnected(bool connected);
     void showStatus(const QString& status, bool fixedText);
 
     RemoteWidgets w_;
@@ -105,6 +110,7 @@ private:
     // middle of it (from a click or a notification) replaced the one it was waiting for.
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
+    bool connected_ = false;
     // Fitted sizes of the status line for its fixed texts in the font they were measured in:
     // a command brings about ten notifications, and measuring the text anew each time would
     // cost more than the command itself.

@@ -146,18 +146,10 @@ void Transfers::cmdMkDir_Click()
 
 void Transfers::refreshListing()
 {
-    int number = 0;
     try {
         session_.ATUALIZA_LISTA();
         session_.AGUARDA();
-        return;
-    } catch (const TransferError& e) {
-        number = e.number();
     } catch (...) {
-        number = FtpSession::kInternalFailureNumber;
+        session_.reportCommandFailure();
     }
-    session_.dialogs().message(QStringLiteral("Não foi possivel efetuar operacao com : ")
-                                   + session_.widgets().txtAddress->text() + QStringLiteral("\r\n")
-                                   + QStringLiteral(" erro : ") + QString::number(number),
-                               Icon::None);
 }

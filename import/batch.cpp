@@ -38,10 +38,10 @@ fs::path toPath(const QString& p) { return fs::path(p.toStdString()); }
 // The database the settings name, as the user wrote it in Zelto.ini.
 QString databaseName(const ZeltoSettings& s)
 {
-    if (s.TIPO_CONEXAO.isEmpty())
-        return QLatin1Char('"') + s.LOCALBANCO + QLatin1Char('"');
+    if (s.connectionType.isEmpty())
+        return QLatin1Char('"') + s.databasePath + QLatin1Char('"');
     return QStringLiteral("\"%1\" no servidor \"%2\"")
-        .arg(s.BANCO.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.BANCO, s.SERVIDOR);
+        .arg(s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName, s.server);
 }
 
 } // namespace
@@ -122,61 +122,61 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
     summary.sessionOpened = true;
 
     const int total = files.count();
-    for (int INDICE_ARQUIVO = 0; INDICE_ARQUIVO < total; ++INDICE_ARQUIVO) {
-        const QString NOME_ARQUIVO = files.entry(INDICE_ARQUIVO);
-        if (!isOrderFileName(NOME_ARQUIVO))
+    for (int fileIndex = 0; fileIndex < total; ++fileIndex) {
+        const QString fileName = files.entry(fileIndex);
+        if (!isOrderFileName(fileName))
             continue;
         const QString folder = files.folderPath();
-        const QString CAMINHO_ARQUIVO = paths::joinName(folder, NOME_ARQUIVO);
-        report.progress(QStringLiteral("Importando %1 (%2 de %3)").arg(NOME_ARQUIVO).arg(INDICE_ARQUIVO + 1).arg(total));
+        const QString filePath = paths::joinName(folder, fileName);
+        report.progress(QStringLiteral("Importando %1 (%2 de %3)").arg(fileName).arg(fileIndex + 1).arg(total));
 
         ImportResult result;
         try {
-            result = IMPORTA_ZELTO(CAMINHO_ARQUIVO, state, clock, report);
+            result = IMPORTA_ZELTO(filePath, state, clock, report);
         } catch (const ImportError& e) {
             ++summary.failed;
-            summary.failedFiles << NOME_ARQUIVO;
+            summary.failedFiles << fileName;
             report.critical(e.message());
             continue; // the file stays in the folder for the next run
         } catch (const std::exception& e) {
             ++summary.failed;
-            summary.failedFiles << NOME_ARQUIVO;
-            report.critical(QStringLiteral("%1: %2").arg(NOME_ARQUIVO, describe(e)));
+            summary.failedFiles << fileName;
+            report.critical(QStringLiteral("%1: %2").arg(fileName, describe(e)));
             continue;
         }
 
         switch (result.outcome) {
         case ImportOutcome::Booked:
             ++summary.booked;
-            report.log(QStringLiteral("%1: pedido %2 importado").arg(NOME_ARQUIVO).arg(result.orderNumber));
+            report.log(QStringLiteral("%1: pedido %2 importado").arg(fileName).arg(result.orderNumber));
             break;
         case ImportOutcome::BookedWithMissingProducts:
             ++summary.bookedWithMissing;
             report.log(QStringLiteral("%1: pedido %2 importado SEM os produtos: %3")
-                           .arg(NOME_ARQUIVO)
+                           .arg(fileName)
                            .arg(result.orderNumber)
                            .arg(result.missingProducts.join(QStringLiteral("; "))));
             break;
         case ImportOutcome::AlreadyBooked:
             ++summary.alreadyBooked;
-            report.log(QStringLiteral("%1: pedido %2 já importado antes").arg(NOME_ARQUIVO).arg(result.orderNumber));
+            report.log(QStringLiteral("%1: pedido %2 já importado antes").arg(fileName).arg(result.orderNumber));
             break;
         case ImportOutcome::NotBooked:
             // Nothing of the order was kept: the file stays for the next run instead of being archived.
             ++summary.notBooked;
-            summary.failedFiles << NOME_ARQUIVO;
+            summary.failedFiles << fileName;
             report.critical(QStringLiteral("%1: pedido %2 não importado (cliente não localizado nem cadastrado); "
                                            "o arquivo foi mantido na pasta")
-                                .arg(NOME_ARQUIVO)
+                                .arg(fileName)
                                 .arg(result.orderNumber));
             continue;
         }
 
         try {
-            COPIA_ARQUIVO(folder, NOME_ARQUIVO);
+            COPIA_ARQUIVO(folder, fileName);
         } catch (const std::exception& e) {
             ++summary.failed;
-            summary.failedFiles << NOME_ARQUIVO;
+            summary.failedFiles << fileName;
             report.critical(describe(e));
         }
     }

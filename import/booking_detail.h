@@ -1,6 +1,6 @@
 #pragma once
-#include "core/text_codec.h"
 // Helpers shared by the booking steps (customer, header, items).
+#include "core/text_codec.h"
 #include "import/import_state.h"
 #include "import/order_record.h"
 
@@ -48,8 +48,8 @@ struct ItemTaxVariables {
     QString icmsBaseSql() const;
 };
 
-// Fills the item tax variables from the product row current in CONSULTA (defaults for NULL or
-// blank columns) and computes the item's IPI and ICMS from its line total and the consumer type.
-// Throws std::runtime_error when the line total is needed as a number and is not one.
-void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const OrderContext& ctx,
-                         ItemTaxVariables& vars);
+// Fills the item tax variables from the `product` row (defaults for NULL or blank columns) and
+// computes the item's IPI and ICMS from its line total, the consumer type and the rates of
+// `state`. Throws std::runtime_error when the line total is needed as a number and is not one.
+void PREENCHE_VAR_PADRAO(const IRecordset& product, const ImportState& state, const OrderItem& item,
+                         const OrderContext& ctx, ItemTaxVariables& vars);

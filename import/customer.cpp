@@ -5,32 +5,6 @@
 #include "import/erp_session.h"
 #include "import/sql_text.h"
 
-namespace booking {
-
-QString shortDate(const QDate& date)
-{
-    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year());
-}
-
-QString timestampText(const QDateTime& now)
-{
-    return shortDate(now.date()) + QLatin1Char(' ') + now.time().toString(QStringLiteral("HH:mm:ss"));
-}
-
-QString fieldText(const Field& field)
-{
-    return field.isNull() ? QString() : field.text;
-}
-
-IRecordset& openQuery(ImportState& state, const QString& sql)
-{
-    FECHA_CONSULTA(state);
-    state.CONSULTA = state.CONEXAO->open(sql);
-    return *state.CONSULTA;
-}
-
-} // namespace booking
-
 namespace {
 
 using booking::openQuery;
@@ -46,7 +20,7 @@ QString digitsOf(QString document, const QString& separators)
 // Copies the customer's main address into the second address and the delivery address.
 void copyAddress(ImportState& state, const QString& incod)
 {
-    state.CONEXAO->execute(
+    state.connection->execute(
         QStringLiteral("update interveniente set inendereco2=inendereco,innumero2=innumero,"
                        "incomplemento2=incomplemento,inbairro2=inbairro,inmunicipio2=inmunicipio,"
                        "inuf2=inuf,inmucod2=inmucod,  inenendereco=inendereco,inennumero=innumero,"
@@ -66,18 +40,18 @@ void insertCustomer(ImportState& state, const OrderRecord& order, const OrderCon
     sqlText += QStringLiteral(" values('") + quote(ctx.consumerType) + sep + quote(ctx.municipalityCode)
         + QStringLiteral("','0','1058','BRASIL','0','0','0','0','','")
         + booking::shortDate(ctx.now.date()) + sep + quote(ctx.todayCompact) + sep
-        + quote(state.CODIGO_VENDEDOR.value_or(QString()))
+        + quote(state.sellerCode.value_or(QString()))
         + QStringLiteral("','0','2','AUTOMATICO','") + quote(ctx.timestamp) + sep + quote(order.customerName)
         + sep + quote(order.cpf) + sep + quote(order.rg) + sep + quote(order.cnpj) + sep
         + quote(order.stateRegistration) + sep + quote(order.address) + sep + quote(order.district) + sep
         + quote(order.complement) + sep + quote(order.city) + sep + quote(order.state) + sep
         + quote(order.postalCode) + sep + quote(order.email) + sep + quote(order.phone) + QStringLiteral("')");
-    state.CONEXAO->execute(sqlText);
+    state.connection->execute(sqlText);
 }
 
 void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx, const QString& incod)
 {
-    state.CONEXAO->execute(
+    state.connection->execute(
         QStringLiteral("update interveniente set inmucod='") + quote(ctx.municipalityCode)
         + QStringLiteral("',usuario_alt='AUTOMATICO',data_alt='") + quote(ctx.timestamp)
         + QStringLiteral("',inendereco='") + quote(order.address) + QStringLiteral("',inbairro='")

@@ -56,7 +56,7 @@ qint16 toInt16(const Field& field, const char* column)
 
 void FECHA_CONSULTA(ImportState& state)
 {
-    state.CONSULTA.reset();
+    state.query.reset();
 }
 
 ZeltoSettings readZeltoIni(const QString& executableFolder)
@@ -64,12 +64,12 @@ ZeltoSettings readZeltoIni(const QString& executableFolder)
     const QString file = paths::findFileIgnoringCase(paths::applicationFolder(executableFolder),
                                                      QStringLiteral("Zelto.ini"));
     ZeltoSettings s;
-    s.USUARIO = LE_INI(kSection, QStringLiteral("USUARIO"), file);
-    s.SENHA = LE_INI(kSection, QStringLiteral("SENHA"), file);
-    s.LOCALBANCO = LE_INI(kSection, QStringLiteral("LOCALBANCO"), file);
-    s.BANCO = LE_INI(kSection, QStringLiteral("BANCO"), file);
-    s.SERVIDOR = LE_INI(kSection, QStringLiteral("SERVIDOR"), file);
-    s.TIPO_CONEXAO = LE_INI(kSection, QStringLiteral("TIPO_CONEXAO"), file);
+    s.user = LE_INI(kSection, QStringLiteral("USUARIO"), file);
+    s.password = LE_INI(kSection, QStringLiteral("SENHA"), file);
+    s.databasePath = LE_INI(kSection, QStringLiteral("LOCALBANCO"), file);
+    s.databaseName = LE_INI(kSection, QStringLiteral("BANCO"), file);
+    s.server = LE_INI(kSection, QStringLiteral("SERVIDOR"), file);
+    s.connectionType = LE_INI(kSection, QStringLiteral("TIPO_CONEXAO"), file);
     return s;
 }
 
@@ -85,13 +85,13 @@ QString connectionStringValue(const QString& value)
 QString buildConnectionString(const ZeltoSettings& s)
 {
     const auto v = connectionStringValue;
-    if (s.TIPO_CONEXAO.isEmpty()) {
+    if (s.connectionType.isEmpty()) {
         return QStringLiteral("driver={Firebird/InterBase(r) driver};") + QStringLiteral("server=;") + QStringLiteral("uid=")
-               + v(s.USUARIO) + QStringLiteral(";Pwd=") + v(s.SENHA) + QStringLiteral(";database=") + v(s.LOCALBANCO);
+               + v(s.user) + QStringLiteral(";Pwd=") + v(s.password) + QStringLiteral(";database=") + v(s.databasePath);
     }
-    const QString banco = s.BANCO.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.BANCO;
-    return QStringLiteral("driver={SQl Server};") + QStringLiteral("server=") + v(s.SERVIDOR) + QStringLiteral(";")
-           + QStringLiteral("uid=") + v(s.USUARIO) + QStringLiteral(";Pwd=") + v(s.SENHA) + QStringLiteral(";database=")
+    const QString banco = s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName;
+    return QStringLiteral("driver={SQl Server};") + QStringLiteral("server=") + v(s.server) + QStringLiteral(";")
+           + QStringLiteral("uid=") + v(s.user) + QStringLiteral(";Pwd=") + v(s.password) + QStringLiteral(";database=")
            + v(banco);
 }
 
@@ -106,70 +106,70 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
         QCoreApplication::processEvents();
 
     // 3-5. A fresh recordset and connection.
-    state.CONSULTA.reset();
-    state.CONEXAO.reset();
-    state.CONEXAO = opener(buildConnectionString(settings));
+    state.query.reset();
+    state.connection.reset();
+    state.connection = opener(buildConnectionString(settings));
 
     // 6.
     QString companyState = QStringLiteral("SP");
-    state.ALIQUOTA_SIMPLES = 0;
+    state.simplesRate = 0;
 
     // 7. The parameter row, joined with the company's own registration.
     FECHA_CONSULTA(state);
-    state.CONSULTA = state.CONEXAO->open(QStringLiteral(
+    state.query = state.connection->open(QStringLiteral(
         "SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN INTERVENIENTE I "
         "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
-    if (!state.CONSULTA->eof()) {
-        const Field inuf = state.CONSULTA->field(QStringLiteral("inuf"));
+    if (!state.query->eof()) {
+        const Field inuf = state.query->field(QStringLiteral("inuf"));
         if (!inuf.isNull() && !text::trimSpaces(inuf.text).isEmpty())
             companyState = text::trimSpaces(inuf.text);
-        const Field formaPagto = state.CONSULTA->field(QStringLiteral("SAFKTPPAG"));
+        const Field formaPagto = state.query->field(QStringLiteral("SAFKTPPAG"));
         if (!formaPagto.isNull() && !text::trimSpaces(formaPagto.text).isEmpty())
-            state.FORMA_PAGTO = formaPagto;
-        const Field tipoSaida = state.CONSULTA->field(QStringLiteral("TIPOSAIDA"));
+            state.paymentMethod = formaPagto;
+        const Field tipoSaida = state.query->field(QStringLiteral("TIPOSAIDA"));
         if (!tipoSaida.isNull() && !text::trimSpaces(tipoSaida.text).isEmpty())
-            state.TIPO_SAIDA = text::trimSpaces(tipoSaida.text);
-        const Field icmsSimples = state.CONSULTA->field(QStringLiteral("icmssimples"));
+            state.outgoingType = text::trimSpaces(tipoSaida.text);
+        const Field icmsSimples = state.query->field(QStringLiteral("icmssimples"));
         if (!icmsSimples.isNull() && !text::trimSpaces(icmsSimples.text).isEmpty())
-            state.ALIQUOTA_SIMPLES = numberOf(icmsSimples, "ICMSSIMPLES") / 100;
+            state.simplesRate = numberOf(icmsSimples, "ICMSSIMPLES") / 100;
     }
 
     // 8. The movement type of orders from this tool: one that moves neither stock nor finances.
     FECHA_CONSULTA(state);
-    state.CONSULTA = state.CONEXAO->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
-                                         + sql::quote(state.TIPO_SAIDA.value_or(QString()))
+    state.query = state.connection->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
+                                         + sql::quote(state.outgoingType.value_or(QString()))
                                          + QStringLiteral("' AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"));
-    if (!state.CONSULTA->eof())
-        state.TIPO_MOVIMENTO = toInt16(state.CONSULTA->field(QStringLiteral("tmcod")), "TMCOD");
+    if (!state.query->eof())
+        state.movementType = toInt16(state.query->field(QStringLiteral("tmcod")), "TMCOD");
 
     // 9. The internal ICMS rate of the company's state.
     FECHA_CONSULTA(state);
-    state.ALIQUOTA_ICMS = 0.18;
-    state.CONSULTA = state.CONEXAO->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='") + sql::quote(companyState)
+    state.icmsRate = 0.18;
+    state.query = state.connection->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='") + sql::quote(companyState)
                                          + QStringLiteral("' AND ICALIQUOTA>0"));
-    if (!state.CONSULTA->eof())
-        state.ALIQUOTA_ICMS = numberOf(state.CONSULTA->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
+    if (!state.query->eof())
+        state.icmsRate = numberOf(state.query->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
 
     // 10.
     FECHA_CONSULTA(state);
-    state.PERC_ICMS = 100 * state.ALIQUOTA_ICMS;
-    if (state.ALIQUOTA_SIMPLES > 0)
-        state.PERC_ICMS = 100 * state.ALIQUOTA_SIMPLES;
+    state.icmsPercent = 100 * state.icmsRate;
+    if (state.simplesRate > 0)
+        state.icmsPercent = 100 * state.simplesRate;
 
     // 11. The ERP must be configured for this tool.
     const QString crlf = QStringLiteral("\r\n");
     const QString header = QStringLiteral("Entre nos Parâmetros do Sistema e informe na guia VENDAS 1");
-    if (missing(state.FORMA_PAGTO)) {
+    if (missing(state.paymentMethod)) {
         report.critical(header + crlf + QStringLiteral("O campo FORMA PAGTO. P/ MOBILE/FTP:"));
         return false;
     }
-    if (state.TIPO_MOVIMENTO == 0) {
+    if (state.movementType == 0) {
         report.critical(header + crlf
                         + QStringLiteral("O campo TIPO DE MOVIMENTO P/ INICIO DA TELA PEDIDO DE VENDAS/MOBILE/FTP:") + crlf
                         + QStringLiteral("Deve ser utilizado um Movimento como Orçamento, que não movimente o Estoque."));
         return false;
     }
-    if (!state.CODIGO_VENDEDOR || state.CODIGO_VENDEDOR->isEmpty()) {
+    if (!state.sellerCode || state.sellerCode->isEmpty()) {
         report.critical(QStringLiteral("Abra o arquivo ftp.ini e informe o código do vendedor na linha VENDEDOR="));
         return false;
     }

@@ -9,15 +9,15 @@
 
 // The six database keys of Zelto.ini (section "Geral").
 struct ZeltoSettings {
-    QString USUARIO;
-    QString SENHA;
-    QString LOCALBANCO;
-    QString BANCO;
-    QString SERVIDOR;
-    QString TIPO_CONEXAO;
+    QString user;            // USUARIO
+    QString password;        // SENHA
+    QString databasePath;    // LOCALBANCO: the Firebird database
+    QString databaseName;    // BANCO: the SQL Server database
+    QString server;          // SERVIDOR: the SQL Server host
+    QString connectionType;  // TIPO_CONEXAO: empty for Firebird
 };
 
-// Closes the shared recordset CONSULTA when it is open.
+// Closes the shared recordset when it is open.
 void FECHA_CONSULTA(ImportState& state);
 
 // Zelto.ini of the executable's folder, found whatever the case of its name; missing keys (or

@@ -24,20 +24,20 @@ void bookHeader(ImportState& state, const OrderRecord& order, OrderContext& ctx)
     sqlText += QStringLiteral("0,'") + quote(order.orderTotal) + sep + quote(order.subtotal) + sep
         + quote(order.freightChoice) + QStringLiteral(" - CODIGO ENVIO: ") + quote(order.shippingCode) + sep
         + quote(order.orderTotal) + QStringLiteral("','AUTOMATICO','','NAO','0','0','0','") + quote(order.freightValue)
-        + QStringLiteral("','1','1'") + QStringLiteral(",'NAO','NAO','0','") + quote(sql::regionalNumber(state.PERC_ICMS))
+        + QStringLiteral("','1','1'") + QStringLiteral(",'NAO','NAO','0','") + quote(sql::regionalNumber(state.icmsPercent))
         + QStringLiteral("','04-02-2015','") + quote(ctx.consumerType) + QStringLiteral("',0,'AUTOMATICO','")
-        + quote(ctx.timestamp) + sep + quote(state.FORMA_PAGTO ? booking::fieldText(*state.FORMA_PAGTO) : QString())
+        + quote(ctx.timestamp) + sep + quote(state.paymentMethod ? booking::fieldText(*state.paymentMethod) : QString())
         + QStringLiteral("','','NAO', 'SITE', 'P','") + quote(order.orderDateCompact)
-        + sep + QString::number(state.TIPO_MOVIMENTO)
+        + sep + QString::number(state.movementType)
         + sep + quote(ctx.customerCode)
         + sep + quote(order.orderDateSlash)
-        + sep + quote(state.CODIGO_VENDEDOR.value_or(QString()))
+        + sep + quote(state.sellerCode.value_or(QString()))
         + sep + quote(order.shipDateCompact)
         + sep + quote(order.shipDateSlash)
         + sep + orderNumber
         + sep + orderNumber
         + QStringLiteral("')");
-    state.CONEXAO->execute(sqlText);
+    state.connection->execute(sqlText);
 
     IRecordset& rs = booking::openQuery(
         state, QStringLiteral("select max(sacod) as sacod from saida where usuario_cri='AUTOMATICO' and safkinterveniente='")

@@ -15,9 +15,9 @@ namespace {
 bool alreadyBooked(ImportState& state, qint32 orderNumber)
 {
     FECHA_CONSULTA(state);
-    state.CONSULTA = state.CONEXAO->open(QStringLiteral("select sacod from saida where fkftp='")
+    state.query = state.connection->open(QStringLiteral("select sacod from saida where fkftp='")
                                          + QString::number(orderNumber) + QStringLiteral("' "));
-    const bool found = !state.CONSULTA->eof();
+    const bool found = !state.query->eof();
     FECHA_CONSULTA(state);
     return found;
 }
@@ -57,16 +57,16 @@ ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportStat
 
 } // namespace
 
-ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, const IClock& clock,
+ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
                            IImportReport& report)
 {
-    const QString fileName = QFileInfo(CAMINHO_ARQUIVO).fileName();
+    const QString fileName = QFileInfo(filePath).fileName();
     // The file is read once; both passes run over its lines.
-    const QStringList lines = orderfile::readOrderFile(CAMINHO_ARQUIVO);
+    const QStringList lines = orderfile::readOrderFile(filePath);
     ImportResult result;
     result.orderNumber = orderfile::readOrderNumber(lines, fileName);
 
-    IConnection& db = *state.CONEXAO;
+    IConnection& db = *state.connection;
     OrderContext ctx;
     ctx.fileName = fileName;
     ctx.now = clock.now();

@@ -31,8 +31,8 @@ private:
     QString message_;
 };
 
-// Books the order file at CAMINHO_ARQUIVO in one database transaction: begun before the
+// Books the order file at filePath in one database transaction: begun before the
 // duplicate check, committed at the end, rolled back on any failure (then ImportError is thrown,
 // carrying the file name and the failure; nothing of the order stays in the database).
-ImportResult IMPORTA_ZELTO(const QString& CAMINHO_ARQUIVO, ImportState& state, const IClock& clock,
+ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
                            IImportReport& report);

@@ -8,14 +8,14 @@
 #include <optional>
 
 struct ImportState {
-    std::unique_ptr<IConnection> CONEXAO;
-    std::unique_ptr<IRecordset> CONSULTA;        // null while closed
+    std::unique_ptr<IConnection> connection;
+    std::unique_ptr<IRecordset> query;           // the one recordset of every select; null while closed
 
-    std::optional<QString> CODIGO_VENDEDOR;      // "COD_VENDEDOR" of ftp.ini read at start-up
-    std::optional<Field> FORMA_PAGTO;            // SAFKTPPAG of the parameter row, as read
-    std::optional<QString> TIPO_SAIDA;           // trimmed TIPOSAIDA
-    qint16 TIPO_MOVIMENTO = 0;                   // TMCOD of that movement type
-    double ALIQUOTA_ICMS = 0;                    // a fraction
-    double ALIQUOTA_SIMPLES = 0;                 // a fraction
-    double PERC_ICMS = 0;                        // a percentage
+    std::optional<QString> sellerCode;           // "COD_VENDEDOR" of ftp.ini read at start-up
+    std::optional<Field> paymentMethod;          // SAFKTPPAG of the parameter row, as read
+    std::optional<QString> outgoingType;         // trimmed TIPOSAIDA
+    qint16 movementType = 0;                     // TMCOD of that movement type
+    double icmsRate = 0;                         // the state's internal ICMS rate, a fraction
+    double simplesRate = 0;                      // ICMSSIMPLES, a fraction
+    double icmsPercent = 0;                      // the ICMS percentage booked on items
 };

@@ -46,7 +46,7 @@ double lineTotalNumber(const OrderItem& item, const QString& text)
 
 void noteMissingProduct(ImportState& state, const OrderItem& item, OrderContext& ctx, IImportReport& report)
 {
-    state.CONEXAO->execute(QStringLiteral("update saida set saobs='UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ")
+    state.connection->execute(QStringLiteral("update saida set saobs='UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ")
                            + quote(item.barcode) + QStringLiteral(" | ") + quote(item.productName)
                            + QStringLiteral("' where sacod='") + quote(ctx.orderCode) + QLatin1Char('\''));
     ctx.missingProducts << item.barcode + QStringLiteral(" | ") + item.productName;
@@ -64,10 +64,9 @@ QString ItemTaxVariables::icmsBaseSql() const
     return text.replace(QLatin1Char(','), QLatin1Char('.'));
 }
 
-void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const OrderContext& ctx,
-                         ItemTaxVariables& vars)
+void PREENCHE_VAR_PADRAO(const IRecordset& product, const ImportState& state, const OrderItem& item,
+                         const OrderContext& ctx, ItemTaxVariables& vars)
 {
-    const IRecordset& product = *state.CONSULTA;
     vars = ItemTaxVariables();
     takeNumber(product, "prvolume", vars.volume);
     takeText(product, "prunisaida", vars.unit);
@@ -97,7 +96,7 @@ void PREENCHE_VAR_PADRAO(const ImportState& state, const OrderItem& item, const 
         } else {
             base = lineTotalNumber(item, vars.icmsBaseText);
         }
-        const double rate = state.ALIQUOTA_SIMPLES == 0 ? state.ALIQUOTA_ICMS : state.ALIQUOTA_SIMPLES;
+        const double rate = state.simplesRate == 0 ? state.icmsRate : state.simplesRate;
         vars.icmsValue = base * rate;
     }
 }
@@ -116,7 +115,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     }
 
     ItemTaxVariables vars;
-    PREENCHE_VAR_PADRAO(state, item, ctx, vars);
+    PREENCHE_VAR_PADRAO(product, state, item, ctx, vars);
 
     auto commaToPoint = [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); };
     const QString sep = QStringLiteral("','");
@@ -131,7 +130,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     sqlText += QStringLiteral(" values(");
     sqlText += QStringLiteral("0,'") + quote(vars.icmsSituation) + sep + quote(vars.icmsBaseSql()) + sep
         + quote(sql::regionalNumber(vars.icmsValue)) + QStringLiteral("',0,0,'")
-        + quote(sql::regionalNumber(state.PERC_ICMS)) + QStringLiteral("',18,0,'") + quote(vars.ipiSituation) + sep
+        + quote(sql::regionalNumber(state.icmsPercent)) + QStringLiteral("',18,0,'") + quote(vars.ipiSituation) + sep
         + quote(sql::regionalNumber(vars.ipiValue)) + sep + quote(sql::regionalNumber(vars.ipiRate))
         + QStringLiteral("'")
         + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + booking::shortDate(ctx.now.date())
@@ -142,6 +141,6 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         + quote(sql::regionalNumber(vars.ipiRate)) + QStringLiteral("','','30001231','12/31/3000','")
         + quote(item.productName) + sep + quantity + sep
         + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
-    state.CONEXAO->execute(sqlText);
+    state.connection->execute(sqlText);
     FECHA_CONSULTA(state);
 }

@@ -114,24 +114,24 @@ TEST(FtpIniWriter, SixCrLfLinesWithTheSellerCodeKept)
     EXPECT_EQ(readBytes(folder + "ftp.ini"), QByteArray("[Geral]\r\nFTP=ftp.loja.com.br\r\nUSUARIO=jo\xe3o\r\n"
                                                         "SENHA=s3 cr=t\r\nPASTAS=/pedidos/novos\r\nCOD_VENDEDOR=17\r\n"));
     const FtpSettings back = readFtpIni(folder);
-    EXPECT_EQ(back.ftp, s.ftp);
-    EXPECT_EQ(back.usuario, s.usuario);
-    EXPECT_EQ(back.senha, s.senha);
-    EXPECT_EQ(back.pastas, s.pastas);
-    EXPECT_EQ(back.codVendedor, std::optional<QString>("17"));
+    EXPECT_EQ(back.server, s.server);
+    EXPECT_EQ(back.user, s.user);
+    EXPECT_EQ(back.password, s.password);
+    EXPECT_EQ(back.remoteFolder, s.remoteFolder);
+    EXPECT_EQ(back.sellerCode, std::optional<QString>("17"));
 
-    s.codVendedor.reset();
-    s.usuario = QStringLiteral("Łukasz");   // no Windows-1252 byte for "Ł": the file is written as UTF-8
+    s.sellerCode.reset();
+    s.user = QStringLiteral("Łukasz");   // no Windows-1252 byte for "Ł": the file is written as UTF-8
     writeFtpIni(folder, s);
     EXPECT_TRUE(readBytes(folder + "ftp.ini").endsWith("USUARIO=\xc5\x81ukasz\r\nSENHA=s3 cr=t\r\nPASTAS=/pedidos/novos\r\nCOD_VENDEDOR=\r\n"));
-    EXPECT_EQ(readFtpIni(folder).usuario, s.usuario);
-    EXPECT_EQ(readFtpIni(folder).codVendedor, std::optional<QString>(""));
+    EXPECT_EQ(readFtpIni(folder).user, s.user);
+    EXPECT_EQ(readFtpIni(folder).sellerCode, std::optional<QString>(""));
 
     // Without the file nothing is read and the seller code stays unset.
     QTemporaryDir empty;
     const FtpSettings none = readFtpIni(paths::applicationFolder(empty.path()));
-    EXPECT_TRUE(none.ftp.isEmpty() && none.pastas.isEmpty());
-    EXPECT_FALSE(none.codVendedor.has_value());
+    EXPECT_TRUE(none.server.isEmpty() && none.remoteFolder.isEmpty());
+    EXPECT_FALSE(none.sellerCode.has_value());
 }
 
 TEST(FtpIniWriter, RewritesTheFileInPlaceWhateverItsCaseAndKeepsPermissions)
@@ -144,11 +144,11 @@ TEST(FtpIniWriter, RewritesTheFileInPlaceWhateverItsCaseAndKeepsPermissions)
 
     EXPECT_EQ(ftpIniPath(folder), folder + "FTP.INI");
     const FtpSettings read = readFtpIni(folder);
-    EXPECT_EQ(read.ftp, "antigo");
-    EXPECT_EQ(read.codVendedor, std::optional<QString>("5"));
+    EXPECT_EQ(read.server, "antigo");
+    EXPECT_EQ(read.sellerCode, std::optional<QString>("5"));
 
     FtpSettings s = read;
-    s.ftp = QStringLiteral("novo");
+    s.server = QStringLiteral("novo");
     writeFtpIni(folder, s);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"FTP.INI"});   // no twin ftp.ini, no leftovers
     EXPECT_EQ(readBytes(folder + "FTP.INI"), QByteArray("[Geral]\r\nFTP=novo\r\nUSUARIO=\r\nSENHA=\r\nPASTAS=\r\nCOD_VENDEDOR=5\r\n"));
@@ -188,10 +188,10 @@ TEST(FtpIniWriter, AFailedWriteKeepsTheOldFile)
 
     // A line break in a value would add keys of its own to the file: refused, file unchanged.
     FtpSettings injected = s;
-    injected.pastas = QStringLiteral("/x\r\nFTP=outro.servidor");
+    injected.remoteFolder = QStringLiteral("/x\r\nFTP=outro.servidor");
     EXPECT_THROW(writeFtpIni(folder, injected), std::runtime_error);
     injected = s;
-    injected.senha = QStringLiteral("a\nb");
+    injected.password = QStringLiteral("a\nb");
     EXPECT_THROW(writeFtpIni(folder, injected), std::runtime_error);
     EXPECT_EQ(readBytes(folder + "ftp.ini"), old);
 }

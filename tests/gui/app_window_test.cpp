@@ -1,5 +1,6 @@
 // Start-up, focus, saving ftp.ini and closing, with doubles for the control and the dialogs.
 #include "gui/app_window.h"
+#include "gui/ftp_session.h"
 
 #include "support/fake_dialogs.h"
 #include "support/fake_transfer_control.h"
@@ -207,7 +208,10 @@ TEST_F(AppWindowTest, ClosingSendsQuitOnlyWhileConnected)
     {
         AppWindow app(control, dialogs, clock, dir.path());
         app.Form_Load();
-        app.window().cmdEnvia->setEnabled(true);   // connected
+        app.window().txtAddress->setText("ftp.loja.com.br");
+        ASSERT_TRUE(app.session().CONECTA());
+        control.calls.clear();
+        app.window().txtLog->clear();
         showAndActivate(app.window());
         EXPECT_TRUE(app.window().close());
         EXPECT_EQ(control.calls, QStringList{"Execute Quit"});   // once, nothing else, no wait
@@ -221,7 +225,8 @@ TEST_F(AppWindowTest, ClosingSendsQuitOnlyWhileConnected)
         control.script("Quit", fails);
         AppWindow app(control, dialogs, clock, dir.path());
         app.Form_Load();
-        app.window().cmdEnvia->setEnabled(true);
+        app.window().txtAddress->setText("ftp.loja.com.br");
+        ASSERT_TRUE(app.session().CONECTA());
         showAndActivate(app.window());
         EXPECT_TRUE(app.window().close());
         EXPECT_FALSE(app.window().isVisible());

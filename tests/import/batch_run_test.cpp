@@ -27,7 +27,7 @@ public:
     BatchRig()
     {
         db.writeZeltoIni(db.folder());
-        state.CODIGO_VENDEDOR = QStringLiteral("2");
+        state.sellerCode = QStringLiteral("2");
     }
 
     QString path(const QString& name) const { return QDir(local.path()).filePath(name); }
@@ -178,10 +178,10 @@ TEST(Batch, NoFileIsTouchedWhenFtpIniOrTheDatabaseStopsTheBatch)
         BatchRig rig;
         rig.order("PED1.txt", 301);
         ZeltoSettings z = rig.db.settings();
-        z.LOCALBANCO = rig.db.folder() + "/nao-existe.fdb";
+        z.databasePath = rig.db.folder() + "/nao-existe.fdb";
         testdb::writeZeltoIni(rig.db.folder(), z);
         untouched(rig, rig.run());
-        EXPECT_TRUE(rig.report.criticals.value(0).contains(z.LOCALBANCO)) << rig.report.criticals.value(0).toStdString();
+        EXPECT_TRUE(rig.report.criticals.value(0).contains(z.databasePath)) << rig.report.criticals.value(0).toStdString();
     }
 }
 

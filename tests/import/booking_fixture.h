@@ -62,20 +62,20 @@ struct BookingDb {
     {
         auto recording = std::make_unique<RecordingConnection>(db.connect());
         connection = recording.get();
-        state.CONEXAO = std::move(recording);
+        state.connection = std::move(recording);
         // The sales parameters as the session loads them from the sample ERP.
-        state.CODIGO_VENDEDOR = value(QStringLiteral("select incod from interveniente where fktipointerveniente=3"),
+        state.sellerCode = value(QStringLiteral("select incod from interveniente where fktipointerveniente=3"),
                                       QStringLiteral("incod"));
         Field payment;
         payment.kind = Field::Kind::Integer;
         payment.text = QStringLiteral("1");
-        state.FORMA_PAGTO = payment;
-        state.TIPO_SAIDA = QStringLiteral("ORCAMENTO");
-        state.TIPO_MOVIMENTO = static_cast<qint16>(
+        state.paymentMethod = payment;
+        state.outgoingType = QStringLiteral("ORCAMENTO");
+        state.movementType = static_cast<qint16>(
             value(QStringLiteral("select tmcod from tipomovimento where tmdesc='ORCAMENTO'"), QStringLiteral("tmcod")).toInt());
-        state.ALIQUOTA_ICMS = 0.18;
-        state.ALIQUOTA_SIMPLES = 0;
-        state.PERC_ICMS = 18;
+        state.icmsRate = 0.18;
+        state.simplesRate = 0;
+        state.icmsPercent = 18;
     }
 
     OrderContext context(const QString& fileName = QStringLiteral("pedido.txt")) const

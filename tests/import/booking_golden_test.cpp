@@ -47,7 +47,7 @@ protected:
             "77,'ADMIN','1/1/2014 08:00:00')");
 
         db.writeZeltoIni(folder.path());
-        state.CODIGO_VENDEDOR = QStringLiteral("2");   // COD_VENDEDOR of ftp.ini
+        state.sellerCode = QStringLiteral("2");   // COD_VENDEDOR of ftp.ini
         ASSERT_TRUE(ABRE_BANCO(state, folder.path(), report)) << report.criticals.join('\n').toStdString();
     }
 

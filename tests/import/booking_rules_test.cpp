@@ -111,11 +111,11 @@ TEST(BookingHeader, NoCustomerCodeBooksNothingAndTheRateIsWrittenShort)
     EXPECT_EQ(b.count(QStringLiteral("saida")), before);
     EXPECT_TRUE(b.connection->statements.isEmpty());
 
-    b.state.PERC_ICMS = 17.5;
+    b.state.icmsPercent = 17.5;
     OrderContext ctx = bookedOrder(b);
     EXPECT_EQ(ctx.orderCode, b.value("select max(sacod) as sacod from saida", "sacod"));
     EXPECT_EQ(b.value("select cli_icmsuf from saida where sacod=" + ctx.orderCode, "cli_icmsuf").toDouble(), 17.5);
-    b.state.PERC_ICMS = 100 * 0.07;   // 7.000000000000001
+    b.state.icmsPercent = 100 * 0.07;   // 7.000000000000001
     bookedOrder(b, QStringLiteral("CONSUMIDOR FINAL"), 701);
     EXPECT_TRUE(b.connection->last("insert into saida").contains("'NAO','0','7',"))
         << b.connection->last("insert into saida").toStdString();
@@ -132,8 +132,8 @@ TEST(BookingItems, IcmsByConsumerTypeRegimeAndSituation)
     EXPECT_EQ(lastItem(b, lower, "vicms"), "18.00");
     // Simplified regime: 4 % of the base, perc_icms shows PERC_ICMS, the internal rate stays 18.
     OrderContext ctx = bookedOrder(b);
-    b.state.ALIQUOTA_SIMPLES = 0.04;
-    b.state.PERC_ICMS = 4;
+    b.state.simplesRate = 0.04;
+    b.state.icmsPercent = 4;
     bookItem(b.state, item("900001", "100.00"), ctx, b.report);
     EXPECT_EQ(lastItem(b, ctx, "vbcicms"), "110.00");
     EXPECT_EQ(lastItem(b, ctx, "vicms"), "4.40");
@@ -142,7 +142,7 @@ TEST(BookingItems, IcmsByConsumerTypeRegimeAndSituation)
 
     // Situations x60 (3 characters) and x500 (4; NULL defaults to 0500), 2 and 5 characters
     // charge nothing; other 3- and 4-character codes charge 18 %.
-    b.state.ALIQUOTA_SIMPLES = 0;
+    b.state.simplesRate = 0;
     const struct { const char* barcode; const char* cst; const char* icms; } cases[] = {
         {"910060", "060", "0.00"}, {"910500", "NULL", "0.00"}, {"910002", "01", "0.00"},
         {"910005", "01020", "0.00"}, {"910070", "070", "0.54"}, {"910101", "0101", "0.54"}};

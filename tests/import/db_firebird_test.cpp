@@ -261,11 +261,11 @@ TEST(DbFirebird, ConnectionStringValuesInBracesSurvive)
 {
     FirebirdTestDatabase db({Charset::Win1252, false});
     ZeltoSettings s = db.settings();
-    s.SENHA = QStringLiteral("se;nha}{x");
+    s.password = QStringLiteral("se;nha}{x");
     const QString text = buildConnectionString(s);
     EXPECT_EQ(text, QStringLiteral("driver={Firebird/InterBase(r) driver};server=;uid=SYSDBA;Pwd={se;nha}}{x};database=") + db.path());
     const auto values = parseConnectionString(text);
-    EXPECT_EQ(values.value(QStringLiteral("pwd")), s.SENHA);
+    EXPECT_EQ(values.value(QStringLiteral("pwd")), s.password);
     EXPECT_EQ(values.value(QStringLiteral("database")), db.path());
     EXPECT_EQ(values.value(QStringLiteral("driver")), QStringLiteral("Firebird/InterBase(r) driver"));
     EXPECT_EQ(values.value(QStringLiteral("server")), QString());
@@ -273,7 +273,7 @@ TEST(DbFirebird, ConnectionStringValuesInBracesSurvive)
     auto c = openConnection(text);
     EXPECT_TRUE(c->description().contains(db.path()));
     // A database path holding ";" too.
-    s.LOCALBANCO = db.folder() + QStringLiteral("/a;b.fdb");
-    QFile::copy(db.path(), s.LOCALBANCO);
+    s.databasePath = db.folder() + QStringLiteral("/a;b.fdb");
+    QFile::copy(db.path(), s.databasePath);
     EXPECT_TRUE(openConnection(buildConnectionString(s))->description().contains(QStringLiteral("a;b.fdb")));
 }

@@ -152,7 +152,7 @@ Outcome importWith(const FieldCase& field, const QString& value, testdb::Charset
     testdb::FirebirdTestDatabase db({charset, true});
     db.writeZeltoIni(db.folder());
     ImportState state;
-    state.CODIGO_VENDEDOR = QStringLiteral("2");
+    state.sellerCode = QStringLiteral("2");
     RecordingReport report;
     FixedClock clock;
     EXPECT_TRUE(ABRE_BANCO(state, db.folder(), report)) << report.criticals.join('\n').toStdString();
@@ -181,7 +181,7 @@ Outcome importWith(const FieldCase& field, const QString& value, testdb::Charset
     } catch (const ImportError& e) {
         out.error = e.message();
     }
-    EXPECT_FALSE(state.CONEXAO->inTransaction());
+    EXPECT_FALSE(state.connection->inTransaction());
 
     const auto after = probe->open(QString::fromLatin1(kFingerprint))->field(QStringLiteral("v")).text;
     const auto orders = probe->open(QStringLiteral("select count(*) as v, max(sacod) as c from saida where fkftp = 900"));

@@ -24,7 +24,7 @@ public:
     void open()
     {
         db.writeZeltoIni(db.folder());
-        state.CODIGO_VENDEDOR = QStringLiteral("2");
+        state.sellerCode = QStringLiteral("2");
         ASSERT_TRUE(ABRE_BANCO(state, db.folder(), report)) << report.criticals.join('\n').toStdString();
         probe_ = db.connect();
     }
@@ -94,8 +94,8 @@ TEST(ImportOrder, BooksItemsInFileOrderAndSkipsTheDuplicate)
     EXPECT_EQ(first.outcome, ImportOutcome::BookedWithMissingProducts);
     EXPECT_EQ(first.orderNumber, 501);
     EXPECT_EQ(first.missingProducts, QStringList{QStringLiteral("7890000000000 | BORRACHA LILÁS")});
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
-    EXPECT_FALSE(f.state.CONSULTA);
+    EXPECT_FALSE(f.state.connection->inTransaction());
+    EXPECT_FALSE(f.state.query);
 
     // Committed: one order, its items in file order (the key line between them changes nothing),
     // one new customer whose name was decoded from Windows-1252.
@@ -117,7 +117,7 @@ TEST(ImportOrder, BooksItemsInFileOrderAndSkipsTheDuplicate)
     EXPECT_EQ(f.count("saida"), orders);
     EXPECT_EQ(f.count("itemsaida"), items);
     EXPECT_EQ(f.count("interveniente"), customersBefore + 1);
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
+    EXPECT_FALSE(f.state.connection->inTransaction());
 
 }
 
@@ -144,8 +144,8 @@ TEST(ImportOrder, FailureMidFileLeavesNothingAndTheFixedFileBooksOnce)
     EXPECT_EQ(f.count("interveniente"), customers);
     EXPECT_EQ(f.count("saida"), orders);
     EXPECT_EQ(f.count("itemsaida"), items);
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
-    EXPECT_FALSE(f.state.CONSULTA);
+    EXPECT_FALSE(f.state.connection->inTransaction());
+    EXPECT_FALSE(f.state.query);
 
     // An incomplete item line fails the same way.
     lines[5] = "ProdutoVendido: 7891234000057|borracha|1,00|1";
@@ -177,7 +177,7 @@ TEST(ImportOrder, DatabaseFailureAfterTheCustomerRollsBack)
     EXPECT_TRUE(message.contains("truncation")) << message.toStdString();
     EXPECT_EQ(f.count("interveniente"), customers);
     EXPECT_EQ(f.value("select count(*) as v from saida where fkftp=701"), "0");
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
+    EXPECT_FALSE(f.state.connection->inTransaction());
 
     // The session goes on: the next file imports.
     EXPECT_EQ(f.import(f.write("PED702.txt", {"NumeroPedido: 702", "NomeCliente: Outro"})).outcome,
@@ -201,7 +201,7 @@ TEST(ImportOrder, UnsettledCustomerKeepsNothing)
     EXPECT_EQ(r.orderNumber, 801);
     EXPECT_EQ(f.count("interveniente"), customers);
     EXPECT_EQ(f.value("select count(*) as v from saida where fkftp=801"), "0");
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
+    EXPECT_FALSE(f.state.connection->inTransaction());
 }
 
 TEST(ImportOrder, UnreadableFilesNameTheFileAndTouchNothing)
@@ -216,5 +216,5 @@ TEST(ImportOrder, UnreadableFilesNameTheFileAndTouchNothing)
               QStringLiteral("PED902.txt, linha 1: falta o número do pedido (a partir da posição 15)"));
     EXPECT_TRUE(importError(f, QDir(f.db.folder()).filePath("PED903.txt")).startsWith("PED903.txt: não foi possível abrir"));
     EXPECT_EQ(f.count("saida"), orders);
-    EXPECT_FALSE(f.state.CONEXAO->inTransaction());
+    EXPECT_FALSE(f.state.connection->inTransaction());
 }

@@ -25,7 +25,7 @@ struct Session {
     ImportState state;
     RecordingReport report;
 
-    Session() { db.writeZeltoIni(exe.path()); state.CODIGO_VENDEDOR = QStringLiteral("2"); }
+    Session() { db.writeZeltoIni(exe.path()); state.sellerCode = QStringLiteral("2"); }
     void sql(const QString& statement) { db.connect()->execute(statement); }
     bool open() { return ABRE_BANCO(state, exe.path(), report); }
 };
@@ -39,17 +39,17 @@ TEST(SessionAbreBanco, LoadsTheSampleParameters)
     QDir(s.exe.path()).rename(QStringLiteral("Zelto.ini"), QStringLiteral("ZELTO.INI"));
     ASSERT_TRUE(s.open());
     EXPECT_TRUE(s.report.criticals.isEmpty());
-    ASSERT_TRUE(s.state.CONEXAO);
-    EXPECT_FALSE(s.state.CONSULTA);   // closed after the last query
-    ASSERT_TRUE(s.state.FORMA_PAGTO);
-    EXPECT_EQ(s.state.FORMA_PAGTO->text, QStringLiteral("1"));
-    EXPECT_EQ(s.state.TIPO_SAIDA, QStringLiteral("ORCAMENTO"));
-    EXPECT_EQ(s.state.TIPO_MOVIMENTO, 3);
-    EXPECT_DOUBLE_EQ(s.state.ALIQUOTA_ICMS, 0.18);
-    EXPECT_EQ(s.state.ALIQUOTA_SIMPLES, 0);
-    EXPECT_EQ(sql::regionalNumber(s.state.PERC_ICMS), QStringLiteral("18"));
+    ASSERT_TRUE(s.state.connection);
+    EXPECT_FALSE(s.state.query);   // closed after the last query
+    ASSERT_TRUE(s.state.paymentMethod);
+    EXPECT_EQ(s.state.paymentMethod->text, QStringLiteral("1"));
+    EXPECT_EQ(s.state.outgoingType, QStringLiteral("ORCAMENTO"));
+    EXPECT_EQ(s.state.movementType, 3);
+    EXPECT_DOUBLE_EQ(s.state.icmsRate, 0.18);
+    EXPECT_EQ(s.state.simplesRate, 0);
+    EXPECT_EQ(sql::regionalNumber(s.state.icmsPercent), QStringLiteral("18"));
     // The connection works for the import.
-    EXPECT_FALSE(s.state.CONEXAO->open(QStringLiteral("select prcod from produto where prbarra='7891234000019'"))->eof());
+    EXPECT_FALSE(s.state.connection->open(QStringLiteral("select prcod from produto where prbarra='7891234000019'"))->eof());
 }
 
 TEST(SessionAbreBanco, TaxRatesFollowTheParameters)
@@ -58,36 +58,36 @@ TEST(SessionAbreBanco, TaxRatesFollowTheParameters)
         Session s;
         s.sql(QStringLiteral("update param set icmssimples=4"));
         ASSERT_TRUE(s.open());
-        EXPECT_DOUBLE_EQ(s.state.ALIQUOTA_SIMPLES, 0.04);
-        EXPECT_DOUBLE_EQ(s.state.PERC_ICMS, 4);
-        EXPECT_DOUBLE_EQ(s.state.ALIQUOTA_ICMS, 0.18);
+        EXPECT_DOUBLE_EQ(s.state.simplesRate, 0.04);
+        EXPECT_DOUBLE_EQ(s.state.icmsPercent, 4);
+        EXPECT_DOUBLE_EQ(s.state.icmsRate, 0.18);
     }
     {   // ICMSSIMPLES 0 is taken but does not replace the state's rate.
         Session s;
         s.sql(QStringLiteral("update param set icmssimples=0"));
         s.sql(QStringLiteral("update icms set icaliquota=7 where icuf='SP'"));
         ASSERT_TRUE(s.open());
-        EXPECT_EQ(s.state.ALIQUOTA_SIMPLES, 0);
-        EXPECT_DOUBLE_EQ(s.state.ALIQUOTA_ICMS, 0.07);
-        EXPECT_EQ(sql::regionalNumber(s.state.PERC_ICMS), QStringLiteral("7"));
+        EXPECT_EQ(s.state.simplesRate, 0);
+        EXPECT_DOUBLE_EQ(s.state.icmsRate, 0.07);
+        EXPECT_EQ(sql::regionalNumber(s.state.icmsPercent), QStringLiteral("7"));
     }
     {   // No usable ICMS row for the company's state: 18 %.
         Session s;
         s.sql(QStringLiteral("delete from icms where icuf='SP'"));
         s.sql(QStringLiteral("insert into icms (icuf, icaliquota) values ('SP', 0)"));
         ASSERT_TRUE(s.open());
-        EXPECT_DOUBLE_EQ(s.state.ALIQUOTA_ICMS, 0.18);
-        EXPECT_EQ(sql::regionalNumber(s.state.PERC_ICMS), QStringLiteral("18"));
+        EXPECT_DOUBLE_EQ(s.state.icmsRate, 0.18);
+        EXPECT_EQ(sql::regionalNumber(s.state.icmsPercent), QStringLiteral("18"));
     }
     {   // The company's own state; a blank one reads the rate of SP.
         Session s;
         s.sql(QStringLiteral("update interveniente set inuf='RJ' where fktipointerveniente=5"));
         ASSERT_TRUE(s.open());
-        EXPECT_EQ(sql::regionalNumber(s.state.PERC_ICMS), QStringLiteral("20"));
+        EXPECT_EQ(sql::regionalNumber(s.state.icmsPercent), QStringLiteral("20"));
         s.sql(QStringLiteral("update interveniente set inuf=' ' where fktipointerveniente=5"));
         s.sql(QStringLiteral("update icms set icaliquota=17.5 where icuf='SP'"));
         ASSERT_TRUE(s.open());
-        EXPECT_EQ(sql::regionalNumber(s.state.PERC_ICMS), QStringLiteral("17.5"));
+        EXPECT_EQ(sql::regionalNumber(s.state.icmsPercent), QStringLiteral("17.5"));
     }
 }
 
@@ -96,7 +96,7 @@ TEST(SessionAbreBanco, ChecksStopAtTheFirstMissingSetting)
     {   // A payment form of 0 is missing; the later checks do not run.
         Session s;
         s.sql(QStringLiteral("update param set safktppag=0, tiposaida='VENDA'"));
-        s.state.CODIGO_VENDEDOR.reset();
+        s.state.sellerCode.reset();
         EXPECT_FALSE(s.open());
         EXPECT_EQ(s.report.criticals, QStringList{kCheck1});
     }
@@ -107,16 +107,16 @@ TEST(SessionAbreBanco, ChecksStopAtTheFirstMissingSetting)
         EXPECT_EQ(s.report.criticals, QStringList{kCheck1});
         s.sql(QStringLiteral("delete from param"));
         ImportState fresh;
-        fresh.CODIGO_VENDEDOR = QStringLiteral("2");
+        fresh.sellerCode = QStringLiteral("2");
         RecordingReport report;
         EXPECT_FALSE(ABRE_BANCO(fresh, s.exe.path(), report));
         EXPECT_EQ(report.criticals, QStringList{kCheck1});
-        EXPECT_EQ(fresh.TIPO_MOVIMENTO, 0);
+        EXPECT_EQ(fresh.movementType, 0);
     }
     {   // A movement type that moves stock does not qualify.
         Session s;
         s.sql(QStringLiteral("update param set tiposaida='VENDA'"));
-        s.state.CODIGO_VENDEDOR.reset();
+        s.state.sellerCode.reset();
         EXPECT_FALSE(s.open());
         EXPECT_EQ(s.report.criticals, QStringList{kCheck2});
     }
@@ -128,12 +128,12 @@ TEST(SessionAbreBanco, ChecksStopAtTheFirstMissingSetting)
     }
     {   // The seller code: unset and empty are missing, a text "0" is not.
         Session s;
-        s.state.CODIGO_VENDEDOR.reset();
+        s.state.sellerCode.reset();
         EXPECT_FALSE(s.open());
-        s.state.CODIGO_VENDEDOR = QString();
+        s.state.sellerCode = QString();
         EXPECT_FALSE(s.open());
         EXPECT_EQ(s.report.criticals, (QStringList{kCheck3, kCheck3}));
-        s.state.CODIGO_VENDEDOR = QStringLiteral("0");
+        s.state.sellerCode = QStringLiteral("0");
         EXPECT_TRUE(s.open());
         EXPECT_EQ(s.report.criticals.size(), 2);
     }
@@ -145,8 +145,8 @@ TEST(SessionAbreBanco, MovementTypeLookupIsSafeAndChecked)
     s.sql(QStringLiteral("insert into tipomovimento (tmdesc, tmestoque, tmfinanceiro, tipo) values ('PEDIDO D''AGUA','NAO','NAO','S')"));
     s.sql(QStringLiteral("update param set tiposaida='  PEDIDO D''AGUA  '"));
     ASSERT_TRUE(s.open());
-    EXPECT_EQ(s.state.TIPO_SAIDA, QStringLiteral("PEDIDO D'AGUA"));
-    EXPECT_EQ(s.state.TIPO_MOVIMENTO, 5);
+    EXPECT_EQ(s.state.outgoingType, QStringLiteral("PEDIDO D'AGUA"));
+    EXPECT_EQ(s.state.movementType, 5);
 
     // A code beyond 16 bits is a failure, not a silent wrap.
     s.sql(QStringLiteral("insert into tipomovimento (tmcod, tmdesc, tmestoque, tmfinanceiro, tipo) values (40000,'WEB','NAO','NAO','S')"));
@@ -166,11 +166,11 @@ TEST(SessionAbreBanco, ConnectionFailuresAreRaised)
     {   // The opener receives the string built from Zelto.ini.
         QTemporaryDir exe;
         ZeltoSettings z;
-        z.USUARIO = QStringLiteral("u");
-        z.SENHA = QStringLiteral("p;w");
-        z.SERVIDOR = QStringLiteral("srv");
-        z.LOCALBANCO = QStringLiteral("/ignored.fdb");
-        z.TIPO_CONEXAO = QStringLiteral("0");
+        z.user = QStringLiteral("u");
+        z.password = QStringLiteral("p;w");
+        z.server = QStringLiteral("srv");
+        z.databasePath = QStringLiteral("/ignored.fdb");
+        z.connectionType = QStringLiteral("0");
         testdb::writeZeltoIni(exe.path(), z);
         ImportState state;
         RecordingReport report;
@@ -192,12 +192,12 @@ TEST(SessionAbreBanco, OdbcSessionWithTheDefaultDatabaseName)
     QTemporaryDir work;
     ASSERT_TRUE(QFile::copy(db.path(), work.filePath(QStringLiteral("ZELTOCONTROLLER"))));
     ZeltoSettings z = db.settings();
-    z.BANCO.clear();
+    z.databaseName.clear();
     testdb::writeZeltoIni(work.path(), z);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(work.path());
     ImportState state;
-    state.CODIGO_VENDEDOR = QStringLiteral("2");
+    state.sellerCode = QStringLiteral("2");
     RecordingReport report;
     bool opened = false;
     try {
@@ -207,28 +207,28 @@ TEST(SessionAbreBanco, OdbcSessionWithTheDefaultDatabaseName)
     }
     QDir::setCurrent(previous);
     EXPECT_TRUE(opened);
-    EXPECT_TRUE(state.CONEXAO && state.CONEXAO->description().startsWith(QLatin1String("ODBC")));
-    EXPECT_EQ(state.TIPO_MOVIMENTO, 3);
-    EXPECT_EQ(sql::regionalNumber(state.PERC_ICMS), QStringLiteral("18"));
+    EXPECT_TRUE(state.connection && state.connection->description().startsWith(QLatin1String("ODBC")));
+    EXPECT_EQ(state.movementType, 3);
+    EXPECT_EQ(sql::regionalNumber(state.icmsPercent), QStringLiteral("18"));
 }
 
 TEST(SessionConnectionString, BuiltAsTheErpExpects)
 {
     ZeltoSettings z;
-    z.USUARIO = QStringLiteral("SYSDBA");
-    z.SENHA = QStringLiteral("masterkey");
-    z.LOCALBANCO = QStringLiteral("C:\\ZELTO\\DADOS.FDB");
-    z.SERVIDOR = QStringLiteral("SRV01");
-    z.BANCO = QStringLiteral("LOJA");
+    z.user = QStringLiteral("SYSDBA");
+    z.password = QStringLiteral("masterkey");
+    z.databasePath = QStringLiteral("C:\\ZELTO\\DADOS.FDB");
+    z.server = QStringLiteral("SRV01");
+    z.databaseName = QStringLiteral("LOJA");
     EXPECT_EQ(buildConnectionString(z),
               QStringLiteral("driver={Firebird/InterBase(r) driver};server=;uid=SYSDBA;Pwd=masterkey;database=C:\\ZELTO\\DADOS.FDB"));
-    z.TIPO_CONEXAO = QStringLiteral("0");   // any text selects SQL Server
+    z.connectionType = QStringLiteral("0");   // any text selects SQL Server
     EXPECT_EQ(buildConnectionString(z), QStringLiteral("driver={SQl Server};server=SRV01;uid=SYSDBA;Pwd=masterkey;database=LOJA"));
-    z.BANCO.clear();
+    z.databaseName.clear();
     EXPECT_EQ(buildConnectionString(z),
               QStringLiteral("driver={SQl Server};server=SRV01;uid=SYSDBA;Pwd=masterkey;database=ZELTOCONTROLLER"));
-    z.SENHA = QStringLiteral("a}b");
-    EXPECT_EQ(connectionStringValue(z.SENHA), QStringLiteral("{a}}b}"));
+    z.password = QStringLiteral("a}b");
+    EXPECT_EQ(connectionStringValue(z.password), QStringLiteral("{a}}b}"));
     EXPECT_EQ(parseConnectionString(buildConnectionString(z)).value(QStringLiteral("pwd")), QStringLiteral("a}b"));
     EXPECT_EQ(parseConnectionString(QStringLiteral("DRIVER={x};PWD={{a}}};Uid= u ")).value(QStringLiteral("pwd")), QStringLiteral("{a}"));
 }

@@ -58,7 +58,7 @@ TEST(FaultsDatabase, UnreachableAtTheStartKeepsTheOrdersAndTheNextRunBooksThemOn
     for (const QString& where : {missingFile, deadServer}) {
         SCOPED_TRACE(where.toStdString());
         ZeltoSettings settings = db.settings();
-        settings.LOCALBANCO = where;
+        settings.databasePath = where;
         testdb::writeZeltoIni(folders.appFolder(), settings);
 
         const rig::ProgramResult r = rig::runProgram(folders);
@@ -105,8 +105,8 @@ TEST(FaultsDatabase, ServerKilledDuringAnOrderRollsItBackAndTheNextRunBooksItOnc
     ASSERT_TRUE(folders.ok()) << folders.error().toStdString();
     folders.writeFtpIni(ftp, QStringLiteral("pedidos"));
     ZeltoSettings settings = db.settings();
-    settings.LOCALBANCO = remote;
-    settings.SENHA = FirebirdServer::password();
+    settings.databasePath = remote;
+    settings.password = FirebirdServer::password();
     testdb::writeZeltoIni(folders.appFolder(), settings);
 
     // A big order, long enough to be cut in the middle, and a small one after it.

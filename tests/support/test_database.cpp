@@ -135,12 +135,12 @@ void writeZeltoIni(const QString& folder, const ZeltoSettings& s, const QString&
         if (!value.isEmpty())
             text += QLatin1String(key) + QLatin1Char('=') + value + QStringLiteral("\r\n");
     };
-    put("USUARIO", s.USUARIO);
-    put("SENHA", s.SENHA);
-    put("LOCALBANCO", s.LOCALBANCO);
-    put("BANCO", s.BANCO);
-    put("SERVIDOR", s.SERVIDOR);
-    put("TIPO_CONEXAO", s.TIPO_CONEXAO);
+    put("USUARIO", s.user);
+    put("SENHA", s.password);
+    put("LOCALBANCO", s.databasePath);
+    put("BANCO", s.databaseName);
+    put("SERVIDOR", s.server);
+    put("TIPO_CONEXAO", s.connectionType);
     QFile f(QDir(folder).filePath(fileName));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("cannot write ") + f.fileName());
@@ -171,9 +171,9 @@ FirebirdTestDatabase::~FirebirdTestDatabase() = default;
 ZeltoSettings FirebirdTestDatabase::settings() const
 {
     ZeltoSettings s;
-    s.USUARIO = user();
-    s.SENHA = password();
-    s.LOCALBANCO = path_;
+    s.user = user();
+    s.password = password();
+    s.databasePath = path_;
     return s;
 }
 
@@ -285,11 +285,11 @@ SqliteOdbcDatabase::SqliteOdbcDatabase(bool sampleData) : dir_(tempPattern())
 ZeltoSettings SqliteOdbcDatabase::settings() const
 {
     ZeltoSettings s;
-    s.USUARIO = QStringLiteral("sa");
-    s.SENHA = QStringLiteral("segredo");
-    s.SERVIDOR = QStringLiteral("127.0.0.1");
-    s.BANCO = path_;
-    s.TIPO_CONEXAO = QStringLiteral("1");
+    s.user = QStringLiteral("sa");
+    s.password = QStringLiteral("segredo");
+    s.server = QStringLiteral("127.0.0.1");
+    s.databaseName = path_;
+    s.connectionType = QStringLiteral("1");
     return s;
 }
 
