@@ -18,7 +18,7 @@ QString digitsOf(QString document, const QString& separators)
 }
 
 // Copies the customer's main address into the second address and the delivery address.
-void copyAddress(ImportState& state, const QString& incod)
+void copyAddress(ImportState& state, const QString& customerCode)
 {
     state.connection->execute(
         QStringLiteral("update interveniente set inendereco2=inendereco,innumero2=innumero,"
@@ -26,7 +26,7 @@ void copyAddress(ImportState& state, const QString& incod)
                        "inuf2=inuf,inmucod2=inmucod,  inenendereco=inendereco,inennumero=innumero,"
                        "inencomplemento=incomplemento,inenbairro=inbairro,inenmunicipio=inmunicipio,"
                        "inenuf=inuf,inenmucod=inmucod where incod='")
-        + quote(incod) + QLatin1Char('\''));
+        + quote(customerCode) + QLatin1Char('\''));
 }
 
 void insertCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx)
@@ -49,7 +49,7 @@ void insertCustomer(ImportState& state, const OrderRecord& order, const OrderCon
     state.connection->execute(sqlText);
 }
 
-void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx, const QString& incod)
+void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx, const QString& customerCode)
 {
     state.connection->execute(
         QStringLiteral("update interveniente set inmucod='") + quote(ctx.municipalityCode)
@@ -59,7 +59,7 @@ void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderCo
         + QStringLiteral("',inmunicipio='") + quote(order.city) + QStringLiteral("',inuf='") + quote(order.state)
         + QStringLiteral("',incep='") + quote(order.postalCode) + QStringLiteral("',inemailnfe='")
         + quote(order.email) + QStringLiteral("',infone ='") + quote(order.phone)
-        + QStringLiteral("'where incod='") + quote(incod) + QLatin1Char('\''));
+        + QStringLiteral("'where incod='") + quote(customerCode) + QLatin1Char('\''));
 }
 
 } // namespace
@@ -97,13 +97,13 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     if (!lookup.isEmpty()) {
         IRecordset& rs = openQuery(state, lookup);
         if (!rs.eof()) {
-            const QString incod = booking::fieldText(rs.field(QStringLiteral("incod")));
+            const QString customerCode = booking::fieldText(rs.field(QStringLiteral("incod")));
             const QString consumerType = booking::trimSpaces(booking::fieldText(rs.field(QStringLiteral("intipoconsumidor"))));
-            ctx.customerCode = incod;
+            ctx.customerCode = customerCode;
             if (!consumerType.isEmpty())
                 ctx.consumerType = consumerType;
-            refreshCustomer(state, order, ctx, incod);
-            copyAddress(state, incod);
+            refreshCustomer(state, order, ctx, customerCode);
+            copyAddress(state, customerCode);
             FECHA_CONSULTA(state);
             return;
         }
@@ -116,12 +116,12 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
                               "usuario_alt='AUTOMATICO' and innome='")
                    + quote(order.customerName) + QLatin1Char('\''));
     if (!rs.eof()) {
-        const Field incod = rs.field(QStringLiteral("incod"));
+        const Field customerCode = rs.field(QStringLiteral("incod"));
         // A NULL maximum (the new row not found under its name) leaves the customer code empty,
         // so the order is not booked; there is then no row to copy the address of.
-        if (!incod.isNull()) {
-            ctx.customerCode = incod.text;
-            copyAddress(state, incod.text);
+        if (!customerCode.isNull()) {
+            ctx.customerCode = customerCode.text;
+            copyAddress(state, customerCode.text);
         }
     }
     FECHA_CONSULTA(state);

@@ -89,10 +89,10 @@ QString buildConnectionString(const ZeltoSettings& s)
         return QStringLiteral("driver={Firebird/InterBase(r) driver};") + QStringLiteral("server=;") + QStringLiteral("uid=")
                + v(s.user) + QStringLiteral(";Pwd=") + v(s.password) + QStringLiteral(";database=") + v(s.databasePath);
     }
-    const QString banco = s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName;
+    const QString databaseName = s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName;
     return QStringLiteral("driver={SQl Server};") + QStringLiteral("server=") + v(s.server) + QStringLiteral(";")
            + QStringLiteral("uid=") + v(s.user) + QStringLiteral(";Pwd=") + v(s.password) + QStringLiteral(";database=")
-           + v(banco);
+           + v(databaseName);
 }
 
 bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
@@ -120,18 +120,18 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
         "SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN INTERVENIENTE I "
         "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
     if (!state.query->eof()) {
-        const Field inuf = state.query->field(QStringLiteral("inuf"));
-        if (!inuf.isNull() && !text::trimSpaces(inuf.text).isEmpty())
-            companyState = text::trimSpaces(inuf.text);
-        const Field formaPagto = state.query->field(QStringLiteral("SAFKTPPAG"));
-        if (!formaPagto.isNull() && !text::trimSpaces(formaPagto.text).isEmpty())
-            state.paymentMethod = formaPagto;
-        const Field tipoSaida = state.query->field(QStringLiteral("TIPOSAIDA"));
-        if (!tipoSaida.isNull() && !text::trimSpaces(tipoSaida.text).isEmpty())
-            state.outgoingType = text::trimSpaces(tipoSaida.text);
-        const Field icmsSimples = state.query->field(QStringLiteral("icmssimples"));
-        if (!icmsSimples.isNull() && !text::trimSpaces(icmsSimples.text).isEmpty())
-            state.simplesRate = numberOf(icmsSimples, "ICMSSIMPLES") / 100;
+        const Field companyStateField = state.query->field(QStringLiteral("inuf"));
+        if (!companyStateField.isNull() && !text::trimSpaces(companyStateField.text).isEmpty())
+            companyState = text::trimSpaces(companyStateField.text);
+        const Field paymentMethod = state.query->field(QStringLiteral("SAFKTPPAG"));
+        if (!paymentMethod.isNull() && !text::trimSpaces(paymentMethod.text).isEmpty())
+            state.paymentMethod = paymentMethod;
+        const Field outgoingType = state.query->field(QStringLiteral("TIPOSAIDA"));
+        if (!outgoingType.isNull() && !text::trimSpaces(outgoingType.text).isEmpty())
+            state.outgoingType = text::trimSpaces(outgoingType.text);
+        const Field simplesRate = state.query->field(QStringLiteral("icmssimples"));
+        if (!simplesRate.isNull() && !text::trimSpaces(simplesRate.text).isEmpty())
+            state.simplesRate = numberOf(simplesRate, "ICMSSIMPLES") / 100;
     }
 
     // 8. The movement type of orders from this tool: one that moves neither stock nor finances.
