@@ -1,13 +1,13 @@
 #include "import/db/firebird/firebird_connection.h"
 
 #include "core/text_codec.h"
+#include "import/db/row_recordset.h"
 #include "import/sql_text.h"
 
 #include <firebird/Interface.h>
 #include <ibase.h>
 
 #include <QHash>
-#include <QVector>
 #include <algorithm>
 #include <cstring>
 #include <list>
@@ -177,29 +177,6 @@ QString scaledText(qint64 value, int scale)
     return digits;
 }
 
-class FirebirdRecordset final : public IRecordset {
-public:
-    explicit FirebirdRecordset(QVector<std::pair<QString, Field>> row, bool hasRow)
-        : row_(std::move(row)), hasRow_(hasRow) {}
-
-    bool eof() const override { return !hasRow_; }
-
-    Field field(const QString& name) const override
-    {
-        if (!hasRow_)
-            throw DatabaseError(QStringLiteral("Campo \"%1\" lido sem linha corrente (fim da consulta).").arg(name));
-        for (const auto& [alias, value] : row_) {
-            if (alias.compare(name, Qt::CaseInsensitive) == 0)
-                return value;
-        }
-        throw DatabaseError(QStringLiteral("Campo \"%1\" não existe na consulta.").arg(name));
-    }
-
-private:
-    QVector<std::pair<QString, Field>> row_;
-    bool hasRow_;
-};
-
 class FirebirdConnection final : public IConnection {
 public:
     FirebirdConnection(const QString& database, const QString& user, const QString& password)
@@ -248,10 +225,10 @@ public:
     std::unique_ptr<IRecordset> open(const QString& sql) override
     {
         const QByteArray text = encode(sql);
-        QVector<std::pair<QString, Field>> row;
+        RowRecordset::Row row;
         bool hasRow = false;
         run([&](ITransaction* tra) { hasRow = fetchFirst(tra, text, row); }, true);
-        return std::make_unique<FirebirdRecordset>(std::move(row), hasRow);
+        return std::make_unique<RowRecordset>(std::move(row), hasRow);
     }
 
     void begin() override
@@ -748,7 +725,7 @@ private:
 
     // Prepares (or takes the kept statement) and opens the select, reads its first row (if any)
     // into `row`, closes it.
-    bool fetchFirst(ITransaction* tra, const QByteArray& text, QVector<std::pair<QString, Field>>& row)
+    bool fetchFirst(ITransaction* tra, const QByteArray& text, RowRecordset::Row& row)
     {
         Bound bound;
         if (bind(tra, text, bound)) {
@@ -771,7 +748,7 @@ private:
     }
 
     bool fetchFirst(ITransaction* tra, IStatement* statement, IMessageMetadata* inMeta, void* inBuffer,
-                    QVector<std::pair<QString, Field>>& row)
+                    RowRecordset::Row& row)
     {
         Held<IMessageMetadata> meta(statement->getOutputMetadata(&status_));
         const unsigned count = meta->getCount(&status_);
