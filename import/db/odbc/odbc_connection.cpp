@@ -1,14 +1,14 @@
 #include "import/db/odbc/odbc_connection.h"
 
+#include "import/db/row_recordset.h"
+
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QVector>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -70,30 +70,6 @@ Field toField(const QSqlField& column, const QVariant& value)
     return f;
 }
 
-class OdbcRecordset final : public IRecordset {
-public:
-    OdbcRecordset(QVector<std::pair<QString, Field>> row, bool hasRow) : row_(std::move(row)), hasRow_(hasRow) {}
-
-    bool eof() const override { return !hasRow_; }
-
-    Field field(const QString& name) const override
-    {
-        if (!hasRow_)
-            throw DatabaseError(QStringLiteral("Campo \"%1\" lido sem linha corrente (fim da consulta).").arg(name));
-        for (const auto& [alias, value] : row_) {
-            // Some drivers name a column "P.SAFKTPPAG": the part after the last "." counts.
-            const QString bare = alias.mid(alias.lastIndexOf(QLatin1Char('.')) + 1);
-            if (alias.compare(name, Qt::CaseInsensitive) == 0 || bare.compare(name, Qt::CaseInsensitive) == 0)
-                return value;
-        }
-        throw DatabaseError(QStringLiteral("Campo \"%1\" não existe na consulta.").arg(name));
-    }
-
-private:
-    QVector<std::pair<QString, Field>> row_;
-    bool hasRow_;
-};
-
 class OdbcConnection final : public IConnection {
 public:
     explicit OdbcConnection(const QString& connectionString)
@@ -138,7 +114,7 @@ public:
 
     std::unique_ptr<IRecordset> open(const QString& sql) override
     {
-        QVector<std::pair<QString, Field>> row;
+        RowRecordset::Row row;
         bool hasRow = false;
         run([&](QSqlDatabase& db) {
             QSqlQuery query(db);
@@ -154,7 +130,8 @@ public:
                 throw DatabaseError(errorText(query.lastError()));
             }
         });
-        return std::make_unique<OdbcRecordset>(std::move(row), hasRow);
+        // Some drivers name a column "P.SAFKTPPAG": the part after the last "." counts too.
+        return std::make_unique<RowRecordset>(std::move(row), hasRow, RowRecordset::NameMatch::WholeOrAfterLastDot);
     }
 
     void begin() override
