@@ -72,22 +72,22 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
     if (!address)
         return failure(QStringLiteral("Endereço do servidor FTP inválido: \"%1\"").arg(settings.address));
     const QString key = loginKey(settings);
-    if (key != s.key) {
-        logOut();
-        s.key = key;
+    if (key != session_.loginKey()) {
+        connection_.close();
+        session_.change(SessionChange::NewLogin, key);
     }
     if (verb == Verb::Unknown)
         return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
 
     const RequestTarget target{settings, *address, hooks};
-    if (s.cwd.isEmpty()) {
+    if (!session_.loggedIn()) {
         if (auto refused = logIn(target))
             return *refused;
     }
     const QString oneArg = args.join(QLatin1Char(' '));
     switch (verb) {
     case Verb::Pwd:
-        return success(s.cwd);
+        return success(session_.folder());
     case Verb::Dir:
         return listFolder(target);
     case Verb::Cd:
@@ -119,29 +119,26 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
 void FtpCommands::logOut()
 {
     connection_.close();
-    s.cwd.clear();
-    s.connected = false;
-    s.noMlsd = false;
-    s.latin1 = false;
+    session_.change(SessionChange::LoggedOut);
 }
 
 // Every request of a command goes through here, so the session always knows whether a
 // logged-in connection is cached.
 RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& spec)
 {
-    RequestResult r = connection_.perform(target, spec, s.connected);
-    s.connected = r.connectionKept;
+    RequestResult r = connection_.perform(target, spec, session_.connectionCached());
+    session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
     return r;
 }
 
 QByteArray FtpCommands::folderUrl(const RequestTarget& target, const QString& absFolder) const
 {
-    return remoteFolderUrl(target.address.baseUrl(), absFolder, s.latin1);
+    return remoteFolderUrl(target.address.baseUrl(), absFolder, session_.latin1Names());
 }
 
 QByteArray FtpCommands::fileUrl(const RequestTarget& target, const QString& absPath) const
 {
-    return remoteFileUrl(target.address.baseUrl(), remoteParent(absPath), remoteLeaf(absPath), s.latin1);
+    return remoteFileUrl(target.address.baseUrl(), remoteParent(absPath), remoteLeaf(absPath), session_.latin1Names());
 }
 
 // Logs in and takes the login folder as the current folder; the failure, if it fails.
@@ -156,7 +153,9 @@ std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
     if (!r.ok())
         return failure(describeFailure(r, target.address));
     const QString path = decodeServerText(r.entryPath);
-    s.cwd = path.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), path) : QStringLiteral("/");
+    const QString folder = path.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), path)
+                                                             : QStringLiteral("/");
+    session_.change(SessionChange::LoggedIn, folder);
     return std::nullopt;
 }
 
@@ -165,18 +164,18 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
 {
     QByteArray data;
     RequestSpec spec;
-    spec.url = folderUrl(target, s.cwd);
+    spec.url = folderUrl(target, session_.folder());
     spec.restart = [&data] { data.clear(); };
     spec.sink = [&data](const char* p, size_t n) {
         data.append(p, qsizetype(n));
         return true;
     };
-    bool mlsd = !s.noMlsd;
+    bool mlsd = session_.listing() == ListingCommand::Mlsd;
     if (mlsd)
         spec.listCommand = "MLSD";
     RequestResult r = request(target, spec);
     if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 504) {
-        s.noMlsd = true; // the server has no MLSD: use LIST from now on
+        session_.change(SessionChange::MlsdMissing);
         mlsd = false;
         spec.listCommand.clear();
         r = request(target, spec);
@@ -188,7 +187,7 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
     bool latin1 = false;
     const QString text = decodeServerText(data, &latin1);
     if (latin1)
-        s.latin1 = true;
+        session_.change(SessionChange::Latin1NamesSeen);
     return success(composeDirAnswer(parseListing(text, mlsd)));
 }
 
@@ -196,7 +195,7 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
 // folder. A folder that does not exist fails the CWD and leaves the current folder as it was.
 CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QString& folder)
 {
-    const QString current = s.cwd;
+    const QString current = session_.folder();
     const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
     RequestSpec spec;
     spec.url = folderUrl(target, wanted);
@@ -208,7 +207,8 @@ CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QStr
     if (!r.ok())
         return failure(describeFailure(r, target.address));
     const QString server = parsePwdReply(r.pwdReply);
-    s.cwd = server.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), server) : wanted;
+    const QString now = server.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), server) : wanted;
+    session_.change(SessionChange::FolderChanged, now);
     return success();
 }
 
@@ -216,7 +216,7 @@ CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QStr
 // sent before the (empty) request on its folder; "*" keeps the connection when it fails.
 CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb, const QString& name)
 {
-    const QString abs = resolveRemotePath(s.cwd, name);
+    const QString abs = resolveRemotePath(session_.folder(), name);
     const QString leaf = remoteLeaf(abs);
     if (leaf.isEmpty())
         return failure(QStringLiteral("Nome inválido: \"%1\"").arg(name));
@@ -224,7 +224,7 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     RequestSpec spec;
     spec.url = folderUrl(target, remoteParent(abs));
     spec.noBody = true;
-    spec.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, s.latin1)};
+    spec.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
     spec.quotedWord = word + ' ';
     const RequestResult r = request(target, spec);
     if (r.cancelled)
@@ -246,7 +246,7 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
         return failure(QStringLiteral("Informe o arquivo local"));
     if (QFileInfo::exists(local))
         return failure(QStringLiteral("O arquivo local já existe: %1").arg(local));
-    const QString abs = resolveRemotePath(s.cwd, remote);
+    const QString abs = resolveRemotePath(session_.folder(), remote);
     const QString partPath = local + QStringLiteral(".part");
     QFile part(partPath);
     if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -294,7 +294,7 @@ CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& l
     QFile src(local);
     if (!QFileInfo(local).isFile() || !src.open(QIODevice::ReadOnly))
         return failure(QStringLiteral("Não foi possível ler o arquivo local %1").arg(local));
-    const QString abs = resolveRemotePath(s.cwd, remote);
+    const QString abs = resolveRemotePath(session_.folder(), remote);
     if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')) || remoteLeaf(abs).isEmpty())
         return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
     const qint64 size = src.size();

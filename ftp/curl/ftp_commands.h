@@ -3,6 +3,7 @@
 // into libcurl requests on the session's connection, with the session kept up to date.
 // Runs on the worker thread, one command at a time.
 #include "ftp/curl/curl_request.h"
+#include "ftp/curl/server_session.h"
 #include "ftp/transfer_control.h"
 
 #include <optional>
@@ -32,13 +33,7 @@ public:
 
 private:
     CurlConnection& connection_;
-    struct Session {
-        QString key;                 // address, user, password and TLS options in use
-        QString cwd;                 // current remote folder; empty until logged in
-        bool connected = false;      // a logged-in connection is cached in the multi handle
-        bool noMlsd = false;
-        bool latin1 = false;
-    } s;
+    ServerSession session_;
 
     RequestResult request(const RequestTarget& target, const RequestSpec& spec);
     std::optional<CommandOutcome> logIn(const RequestTarget& target);
