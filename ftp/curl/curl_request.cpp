@@ -1,0 +1,386 @@
+#include "ftp/curl/curl_request.h"
+
+#include "ftp/listing.h"
+#include "ftp/transfer_control.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include <cctype>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcFtp, "pedidos.ftp", QtWarningMsg)
+
+namespace {
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+int secondsCeil(int ms) { return ms <= 0 ? 1 : (ms + 999) / 1000; }
+
+// One try of a request, as the libcurl callbacks see it.
+struct Attempt {
+    const RequestHooks* hooks = nullptr;
+    const RequestSpec* spec = nullptr;
+    RequestResult* result = nullptr;
+    TraceFunction trace;
+    int lastState = 0;
+    bool sawReply = false;
+    bool resolving = false;
+    bool awaitingQuote = false;
+
+    // Every state number of the request goes out here, each only once in a row.
+    void report(int state)
+    {
+        if (lastState == state)
+            return;
+        lastState = state;
+        hooks->notify(state);
+    }
+};
+
+QByteArray withoutLineEnd(const char* data, size_t size)
+{
+    QByteArray line(data, qsizetype(size));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+size_t onHeader(char* data, size_t size, size_t n, void* user)
+{
+    auto* a = static_cast<Attempt*>(user);
+    const size_t len = size * n;
+    const QByteArray line = withoutLineEnd(data, len);
+    // A final reply line is "ddd text"; "ddd-text" continues a multi-line reply.
+    if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1]))
+        && std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' ')) {
+        const QString text = decodeServerText(line);
+        if (a->trace)
+            a->trace(QStringLiteral("< ") + text);
+        const bool greeting = !a->sawReply && line.startsWith("220");
+        a->sawReply = true;
+        a->result->lastReply = text;
+        if (line.startsWith("257"))
+            a->result->pwdReply = text;
+        if (a->awaitingQuote) {
+            a->result->quoteReply = text;
+            a->awaitingQuote = false;
+        }
+        a->report(greeting ? ftpstate::Connected : ftpstate::ResponseReceived);
+    }
+    return len;
+}
+
+int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
+{
+    if (type != CURLINFO_HEADER_OUT)
+        return 0;
+    auto* a = static_cast<Attempt*>(user);
+    QByteArray line = withoutLineEnd(data, size);
+    if (line.startsWith("PASS "))
+        line = "PASS ****";
+    if (!a->spec->quotedWord.isEmpty() && line.startsWith(a->spec->quotedWord))
+        a->awaitingQuote = true;
+    if (a->trace)
+        a->trace(QStringLiteral("> ") + decodeServerText(line));
+    a->report(ftpstate::Requesting);
+    a->report(ftpstate::RequestSent);
+    return 0;
+}
+
+int onResolverStart(void*, void*, void* user)
+{
+    auto* a = static_cast<Attempt*>(user);
+    a->resolving = true;
+    a->report(ftpstate::Resolving);
+    return 0;
+}
+
+curl_socket_t onOpenSocket(void* user, curlsocktype, curl_sockaddr* addr)
+{
+    auto* a = static_cast<Attempt*>(user);
+    if (!a->sawReply) { // the control connection, not a data connection
+        if (!a->resolving)
+            a->report(ftpstate::Resolving);
+        a->report(ftpstate::Resolved);
+        a->report(ftpstate::Connecting);
+    }
+    return ::socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
+}
+
+int onPrereq(void* user, char*, char*, int, int)
+{
+    static_cast<Attempt*>(user)->report(ftpstate::Requesting);
+    return CURL_PREREQFUNC_OK;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
+{
+    auto* a = static_cast<Attempt*>(user);
+    if (a->hooks->cancelled())
+        return 1;
+    if (dlnow > 0 || ulnow > 0)
+        a->report(ftpstate::Receiving);
+    return 0;
+}
+
+size_t onWrite(char* data, size_t size, size_t n, void* user)
+{
+    auto* a = static_cast<Attempt*>(user);
+    const size_t len = size * n;
+    if (!a->spec->sink)
+        return len;
+    return a->spec->sink(data, len) ? len : 0;
+}
+
+size_t onRead(char* data, size_t size, size_t n, void* user)
+{
+    auto* a = static_cast<Attempt*>(user);
+    if (!a->spec->source)
+        return 0;
+    const qint64 got = a->spec->source(data, size * n);
+    return got < 0 ? size_t(CURL_READFUNC_ABORT) : size_t(got);
+}
+
+// Failures that mean the server had closed the cached connection.
+bool serverDropped(const RequestResult& r)
+{
+    if (r.lastReplyCode() == 421 || r.quoteReply.startsWith(QLatin1String("421")))
+        return true;
+    switch (r.curlCode) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_PARTIAL_FILE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+struct CurlConnection::Handles {
+    std::mutex multiMutex; // guards `multi` for curl_multi_wakeup from other threads
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+
+    CURLM* ensureMulti()
+    {
+        std::lock_guard lk(multiMutex);
+        if (!multi)
+            multi = curl_multi_init();
+        return multi;
+    }
+};
+
+CurlConnection::CurlConnection() : h(std::make_unique<Handles>())
+{
+    globalInit();
+}
+
+CurlConnection::~CurlConnection()
+{
+    close();
+    if (h->easy)
+        curl_easy_cleanup(h->easy);
+}
+
+void CurlConnection::close()
+{
+    CURLM* old = nullptr;
+    {
+        std::lock_guard lk(h->multiMutex);
+        old = h->multi;
+        h->multi = nullptr;
+    }
+    if (old)
+        curl_multi_cleanup(old);
+}
+
+void CurlConnection::wake()
+{
+    std::lock_guard lk(h->multiMutex);
+    if (h->multi)
+        curl_multi_wakeup(h->multi);
+}
+
+// A request on the cached connection that fails because the server closed it meanwhile
+// (idle time-out: "421", or a dead socket) is made once more on a new login.
+RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached)
+{
+    bool reused = false;
+    RequestResult r = performOnce(target, spec, false, connectionCached, &reused);
+    if (!r.cancelled && connectionCached && reused && serverDropped(r))
+        r = performOnce(target, spec, true, r.connectionKept, &reused);
+    return r;
+}
+
+RequestResult CurlConnection::performOnce(const RequestTarget& target, const RequestSpec& spec, bool fresh,
+                                          bool connectedBefore, bool* reused)
+{
+    const ServerSettings& settings = target.settings;
+    RequestResult res;
+    Attempt at;
+    at.hooks = &target.hooks;
+    at.spec = &spec;
+    at.result = &res;
+    if (target.hooks.traceListener)
+        at.trace = target.hooks.traceListener();
+    if (!at.trace && lcFtp().isDebugEnabled())
+        at.trace = [](const QString& line) { qCDebug(lcFtp).noquote() << line; };
+
+    if (!h->easy)
+        h->easy = curl_easy_init();
+    CURL* e = h->easy;
+    curl_easy_reset(e);
+    char errbuf[CURL_ERROR_SIZE] = {};
+    const QByteArray user = settings.user.toUtf8();
+    const QByteArray pass = settings.password.toUtf8();
+    const QByteArray ca = QFile::encodeName(settings.caFile);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errbuf);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(e, CURLOPT_USERNAME, user.constData());
+    curl_easy_setopt(e, CURLOPT_PASSWORD, pass.constData());
+    curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(settings.timeoutMs));
+    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(secondsCeil(settings.timeoutMs)));
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(secondsCeil(settings.timeoutMs)));
+    curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
+    if (target.address.tls) {
+        curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        if (!settings.caFile.isEmpty())
+            curl_easy_setopt(e, CURLOPT_CAINFO, ca.constData());
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, settings.verifyPeer ? 1L : 0L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, settings.verifyPeer ? 2L : 0L);
+    }
+    if (fresh)
+        curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &at);
+    curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, &onDebug);
+    curl_easy_setopt(e, CURLOPT_DEBUGDATA, &at);
+    curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &onResolverStart);
+    curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, &at);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &onOpenSocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &at);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &onPrereq);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, &at);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &onProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &at);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onWrite);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &at);
+    curl_easy_setopt(e, CURLOPT_READFUNCTION, &onRead);
+    curl_easy_setopt(e, CURLOPT_READDATA, &at);
+
+    // What this request asks for.
+    if (spec.restart)
+        spec.restart();
+    curl_easy_setopt(e, CURLOPT_URL, spec.url.constData());
+    if (spec.noBody)
+        curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    if (!spec.listCommand.isEmpty())
+        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, spec.listCommand.constData());
+    curl_slist* preQuote = nullptr;
+    for (const QByteArray& line : spec.preQuote)
+        preQuote = curl_slist_append(preQuote, line.constData());
+    if (preQuote)
+        curl_easy_setopt(e, CURLOPT_PREQUOTE, preQuote);
+    if (spec.uploadSize >= 0) {
+        curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(spec.uploadSize));
+    }
+
+    CURLM* mh = h->ensureMulti();
+    curl_multi_add_handle(mh, e);
+    CURLcode code = CURLE_OK;
+    bool done = false;
+    for (;;) {
+        int still = 0;
+        curl_multi_perform(mh, &still);
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(mh, &left)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == e) {
+                code = msg->data.result;
+                done = true;
+            }
+        }
+        if (done)
+            break;
+        if (target.hooks.cancelled()) {
+            res.cancelled = true;
+            break;
+        }
+        if (still == 0) { // should not happen: no message and nothing running
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        curl_multi_poll(mh, nullptr, 0, 1000, nullptr);
+    }
+    curl_multi_remove_handle(mh, e);
+    curl_slist_free_all(preQuote);
+    if (code == CURLE_ABORTED_BY_CALLBACK && target.hooks.cancelled())
+        res.cancelled = true;
+    res.curlCode = int(code);
+    long connects = 0;
+    curl_easy_getinfo(e, CURLINFO_NUM_CONNECTS, &connects);
+    *reused = connectedBefore && connects == 0;
+    res.error = QString::fromLocal8Bit(errbuf[0] ? errbuf : curl_easy_strerror(code));
+    const char* entry = nullptr;
+    curl_easy_getinfo(e, CURLINFO_FTP_ENTRY_PATH, &entry);
+    if (entry)
+        res.entryPath = QByteArray(entry);
+    curl_off_t announced = -1;
+    curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    res.announcedSize = qint64(announced);
+    curl_off_t sent = 0;
+    curl_easy_getinfo(e, CURLINFO_SIZE_UPLOAD_T, &sent);
+    res.uploadedBytes = qint64(sent);
+    // A cancelled transfer loses its connection, and so does a failure that the server did
+    // not report with a reply of its own; a refused command ("550 ...") keeps it.
+    const int replyCode = res.lastReplyCode();
+    res.connectionKept = !res.cancelled
+        && (code == CURLE_OK || (replyCode >= 400 && replyCode != 421 && code != CURLE_OPERATION_TIMEDOUT));
+    return res;
+}
+
+QString describeFailure(const RequestResult& result, const FtpServerAddress& address)
+{
+    const QString server = address.host + QLatin1Char(':') + QString::number(address.port);
+    if (result.lastReplyCode() >= 400)
+        return result.lastReply;
+    const QString code = QStringLiteral(" (curl %1: %2)").arg(result.curlCode).arg(result.error);
+    switch (result.curlCode) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("Servidor FTP não encontrado: %1").arg(address.host) + code;
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("Não foi possível conectar ao servidor FTP %1").arg(server) + code;
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("Tempo esgotado aguardando o servidor FTP %1").arg(server) + code;
+    case CURLE_LOGIN_DENIED:
+        return QStringLiteral("Usuário ou senha recusados pelo servidor FTP %1").arg(server) + code;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+        return QStringLiteral("Falha na conexão segura (TLS) com o servidor FTP %1").arg(server) + code;
+    default:
+        return QStringLiteral("Falha na comunicação com o servidor FTP %1").arg(server) + code;
+    }
+}

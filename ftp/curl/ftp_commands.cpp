@@ -1,0 +1,322 @@
+#include "ftp/curl/ftp_commands.h"
+
+#include "ftp/listing.h"
+#include "ftp/remote_paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+CommandOutcome failure(const QString& info) { return CommandOutcome{false, {}, info}; }
+CommandOutcome success(const QString& answer = {}) { return CommandOutcome{true, answer, {}}; }
+CommandOutcome cancelled() { return failure(QStringLiteral("Operação cancelada")); }
+
+// Everything that makes a logged-in connection unusable for another command when it changes.
+QString loginKey(const ServerSettings& s)
+{
+    return s.address.trimmed() + QLatin1Char('\n') + s.user + QLatin1Char('\n') + s.password + QLatin1Char('\n')
+        + s.caFile + QLatin1Char(s.verifyPeer ? '1' : '0');
+}
+
+// The FTP command that carries out delete, mkdir and rmdir.
+QByteArray ftpWord(Verb verb)
+{
+    switch (verb) {
+    case Verb::Delete:
+        return "DELE";
+    case Verb::Mkdir:
+        return "MKD";
+    default:
+        return "RMD";
+    }
+}
+
+} // namespace
+
+Verb parseVerb(const QString& word)
+{
+    static const struct {
+        QLatin1String word;
+        Verb verb;
+    } verbs[] = {
+        {QLatin1String("dir"), Verb::Dir},       {QLatin1String("pwd"), Verb::Pwd},
+        {QLatin1String("cd"), Verb::Cd},         {QLatin1String("recv"), Verb::Recv},
+        {QLatin1String("send"), Verb::Send},     {QLatin1String("delete"), Verb::Delete},
+        {QLatin1String("mkdir"), Verb::Mkdir},   {QLatin1String("rmdir"), Verb::Rmdir},
+        {QLatin1String("quit"), Verb::Quit},
+    };
+    const QString w = word.trimmed().toLower();
+    for (const auto& v : verbs) {
+        if (w == v.word)
+            return v.verb;
+    }
+    return Verb::Unknown;
+}
+
+CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings& settings, const RequestHooks& hooks)
+{
+    const Verb verb = parseVerb(command.verb);
+    const QStringList& args = command.args;
+    for (const QString& a : args) {
+        if (a.contains(QLatin1Char('\r')) || a.contains(QLatin1Char('\n')) || a.contains(QChar(0)))
+            return failure(QStringLiteral("Nome inválido no comando \"%1\"").arg(command.verb));
+    }
+    if (verb == Verb::Quit) {
+        hooks.notify(ftpstate::Disconnecting);
+        logOut();
+        hooks.notify(ftpstate::Disconnected);
+        return success();
+    }
+    const auto address = parseFtpServerAddress(settings.address);
+    if (!address)
+        return failure(QStringLiteral("Endereço do servidor FTP inválido: \"%1\"").arg(settings.address));
+    const QString key = loginKey(settings);
+    if (key != session_.loginKey()) {
+        connection_.close();
+        session_.change(SessionChange::NewLogin, key);
+    }
+    if (verb == Verb::Unknown)
+        return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
+
+    const RequestTarget target{settings, *address, hooks};
+    if (!session_.loggedIn()) {
+        if (auto refused = logIn(target))
+            return *refused;
+    }
+    const QString oneArg = args.join(QLatin1Char(' '));
+    switch (verb) {
+    case Verb::Pwd:
+        return success(session_.folder());
+    case Verb::Dir:
+        return listFolder(target);
+    case Verb::Cd:
+        return changeFolder(target, oneArg);
+    case Verb::Recv:
+        if (args.size() != 2)
+            return failure(QStringLiteral("Uso: recv <arquivo remoto> <arquivo local>"));
+        return download(target, args[0], args[1]);
+    case Verb::Send:
+        if (args.size() != 2)
+            return failure(QStringLiteral("Uso: send <arquivo local> <arquivo remoto>"));
+        return upload(target, args[0], args[1]);
+    case Verb::Delete:
+        if (oneArg.isEmpty() || oneArg.endsWith(QLatin1Char('/')))
+            return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(oneArg));
+        return quotedCommand(target, verb, oneArg);
+    case Verb::Mkdir:
+    case Verb::Rmdir:
+        if (oneArg.isEmpty())
+            return failure(QStringLiteral("Informe o nome da pasta"));
+        return quotedCommand(target, verb, oneArg);
+    case Verb::Quit:
+    case Verb::Unknown:
+        break; // answered before logging in
+    }
+    return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
+}
+
+void FtpCommands::logOut()
+{
+    connection_.close();
+    session_.change(SessionChange::LoggedOut);
+}
+
+// Every request of a command goes through here, so the session always knows whether a
+// logged-in connection is cached.
+RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& spec)
+{
+    RequestResult r = connection_.perform(target, spec, session_.connectionCached());
+    session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
+    return r;
+}
+
+QByteArray FtpCommands::folderUrl(const RequestTarget& target, const QString& absFolder) const
+{
+    return remoteFolderUrl(target.address.baseUrl(), absFolder, session_.latin1Names());
+}
+
+QByteArray FtpCommands::fileUrl(const RequestTarget& target, const QString& absPath) const
+{
+    return remoteFileUrl(target.address.baseUrl(), remoteParent(absPath), remoteLeaf(absPath), session_.latin1Names());
+}
+
+// Logs in and takes the login folder as the current folder; the failure, if it fails.
+std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
+{
+    RequestSpec spec;
+    spec.url = target.address.baseUrl() + '/';
+    spec.noBody = true;
+    const RequestResult r = request(target, spec);
+    if (r.cancelled)
+        return cancelled();
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    const QString path = decodeServerText(r.entryPath);
+    const QString folder = path.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), path)
+                                                             : QStringLiteral("/");
+    session_.change(SessionChange::LoggedIn, folder);
+    return std::nullopt;
+}
+
+// MLSD, or LIST once the server turned MLSD down.
+CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
+{
+    QByteArray data;
+    RequestSpec spec;
+    spec.url = folderUrl(target, session_.folder());
+    spec.restart = [&data] { data.clear(); };
+    spec.sink = [&data](const char* p, size_t n) {
+        data.append(p, qsizetype(n));
+        return true;
+    };
+    bool mlsd = session_.listing() == ListingCommand::Mlsd;
+    if (mlsd)
+        spec.listCommand = "MLSD";
+    RequestResult r = request(target, spec);
+    if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 504) {
+        session_.change(SessionChange::MlsdMissing);
+        mlsd = false;
+        spec.listCommand.clear();
+        r = request(target, spec);
+    }
+    if (r.cancelled)
+        return cancelled();
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    bool latin1 = false;
+    const QString text = decodeServerText(data, &latin1);
+    if (latin1)
+        session_.change(SessionChange::Latin1NamesSeen);
+    return success(composeDirAnswer(parseListing(text, mlsd)));
+}
+
+// Moves to the folder and asks PWD there: the server's own name for it becomes the current
+// folder. A folder that does not exist fails the CWD and leaves the current folder as it was.
+CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QString& folder)
+{
+    const QString current = session_.folder();
+    const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
+    RequestSpec spec;
+    spec.url = folderUrl(target, wanted);
+    spec.noBody = true;
+    spec.preQuote = {QByteArrayLiteral("PWD")};
+    const RequestResult r = request(target, spec);
+    if (r.cancelled)
+        return cancelled();
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    const QString server = parsePwdReply(r.pwdReply);
+    const QString now = server.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), server) : wanted;
+    session_.change(SessionChange::FolderChanged, now);
+    return success();
+}
+
+// DELE, MKD or RMD of `name` (relative to the current folder or absolute). The command is
+// sent before the (empty) request on its folder; "*" keeps the connection when it fails.
+CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb, const QString& name)
+{
+    const QString abs = resolveRemotePath(session_.folder(), name);
+    const QString leaf = remoteLeaf(abs);
+    if (leaf.isEmpty())
+        return failure(QStringLiteral("Nome inválido: \"%1\"").arg(name));
+    const QByteArray word = ftpWord(verb);
+    RequestSpec spec;
+    spec.url = folderUrl(target, remoteParent(abs));
+    spec.noBody = true;
+    spec.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
+    spec.quotedWord = word + ' ';
+    const RequestResult r = request(target, spec);
+    if (r.cancelled)
+        return cancelled();
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    const int code = r.quoteReply.left(3).toInt();
+    if (code < 200 || code >= 400)
+        return failure(r.quoteReply.isEmpty() ? r.lastReply : r.quoteReply);
+    return success();
+}
+
+// Into "<local>.part", renamed to `local` once complete; a failure leaves neither behind.
+CommandOutcome FtpCommands::download(const RequestTarget& target, const QString& remote, const QString& local)
+{
+    if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')))
+        return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
+    if (local.isEmpty())
+        return failure(QStringLiteral("Informe o arquivo local"));
+    if (QFileInfo::exists(local))
+        return failure(QStringLiteral("O arquivo local já existe: %1").arg(local));
+    const QString abs = resolveRemotePath(session_.folder(), remote);
+    const QString partPath = local + QStringLiteral(".part");
+    QFile part(partPath);
+    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failure(QStringLiteral("Não foi possível criar o arquivo local %1: %2").arg(partPath, part.errorString()));
+    bool writeFailed = false;
+    RequestSpec spec;
+    spec.url = fileUrl(target, abs);
+    spec.restart = [&] {
+        part.resize(0);
+        part.seek(0);
+    };
+    spec.sink = [&](const char* p, size_t n) {
+        if (part.write(p, qint64(n)) != qint64(n)) {
+            writeFailed = true;
+            return false;
+        }
+        return true;
+    };
+    const RequestResult r = request(target, spec);
+    const qint64 expected = r.announcedSize;
+    const bool flushed = part.flush();
+    const QString writeError = part.errorString();
+    part.close();
+    auto fail = [&](const QString& info) {
+        QFile::remove(partPath);
+        return failure(info);
+    };
+    if (r.cancelled)
+        return fail(cancelled().info);
+    if (writeFailed || !flushed)
+        return fail(QStringLiteral("Erro ao gravar o arquivo local %1: %2").arg(partPath, writeError));
+    if (!r.ok())
+        return fail(describeFailure(r, target.address));
+    const qint64 size = QFileInfo(partPath).size();
+    if (expected >= 0 && size != expected)
+        return fail(QStringLiteral("Arquivo %1 incompleto: %2 de %3 bytes recebidos").arg(remote).arg(size).arg(expected));
+    // QFile::rename never replaces an existing file.
+    if (!QFile::rename(partPath, local))
+        return fail(QStringLiteral("Não foi possível gravar %1 (o arquivo já existe?)").arg(local));
+    return success();
+}
+
+CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& local, const QString& remote)
+{
+    QFile src(local);
+    if (!QFileInfo(local).isFile() || !src.open(QIODevice::ReadOnly))
+        return failure(QStringLiteral("Não foi possível ler o arquivo local %1").arg(local));
+    const QString abs = resolveRemotePath(session_.folder(), remote);
+    if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')) || remoteLeaf(abs).isEmpty())
+        return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
+    const qint64 size = src.size();
+    bool readFailed = false;
+    RequestSpec spec;
+    spec.url = fileUrl(target, abs);
+    spec.uploadSize = size;
+    spec.restart = [&] { src.seek(0); };
+    spec.source = [&](char* p, size_t n) {
+        const qint64 got = src.read(p, qint64(n));
+        if (got < 0)
+            readFailed = true;
+        return got;
+    };
+    const RequestResult r = request(target, spec);
+    if (r.cancelled)
+        return cancelled();
+    if (readFailed)
+        return failure(QStringLiteral("Erro ao ler o arquivo local %1").arg(local));
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    if (r.uploadedBytes != size)
+        return failure(QStringLiteral("Envio de %1 incompleto: %2 de %3 bytes").arg(local).arg(r.uploadedBytes).arg(size));
+    return success();
+}
