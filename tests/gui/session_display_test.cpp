@@ -1,7 +1,6 @@
 // Remote listing, navigation, status line and log on the real window with a scripted control.
 #include "session_fixture.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
