@@ -58,7 +58,7 @@ ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportStat
 } // namespace
 
 ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
-                           IImportReport& report)
+                           IImportReport& report, const ImportOptions& options)
 {
     const QString fileName = QFileInfo(filePath).fileName();
     // The file is read once; both passes run over its lines.
@@ -70,6 +70,7 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
     OrderContext ctx;
     ctx.fileName = fileName;
     ctx.now = clock.now();
+    ctx.observer = options.observer;
     // On any failure nothing of the order stays: the next run imports the whole file again.
     const auto abandon = [&] {
         FECHA_CONSULTA(state);
@@ -95,7 +96,10 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
             return result;
         }
         FECHA_CONSULTA(state);
-        db.commit();
+        if (options.rollBack)
+            db.rollback();
+        else
+            db.commit();
     } catch (const ImportError&) {
         abandon();
         throw;
