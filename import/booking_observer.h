@@ -6,9 +6,10 @@
 
 // The customer the order is booked under.
 struct CustomerValues {
-    enum class FoundBy { Cnpj, Cpf, Created };   // Created: no match, a new customer was inserted
-    FoundBy foundBy = FoundBy::Created;
-    QString document;          // the CNPJ or CPF looked up; empty when there was no lookup
+    enum class Lookup { None, Cnpj, Cpf };   // the document looked up (a CNPJ wins over a CPF)
+    Lookup lookup = Lookup::None;
+    QString document;          // the CNPJ or CPF looked up
+    bool found = false;        // false: no match, a new customer was inserted
     QString code;              // interveniente.incod: the found customer's, or the new one's read back
     QString consumerType;      // the consumer type the order carries
     QString name;              // innome of a new customer (a found one keeps its own)

@@ -90,13 +90,13 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     CustomerValues told;
     QString lookup;
     if (sql::isNumeric(digitsOf(order.cpf, QStringLiteral(".-")))) {
-        told.foundBy = CustomerValues::FoundBy::Cpf;
+        told.lookup = CustomerValues::Lookup::Cpf;
         told.document = order.cpf;
         lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incpf='") + quote(order.cpf)
             + QStringLiteral("' and fktipointerveniente=2");
     }
     if (sql::isNumeric(digitsOf(order.cnpj, QStringLiteral("./-")))) {
-        told.foundBy = CustomerValues::FoundBy::Cnpj;
+        told.lookup = CustomerValues::Lookup::Cnpj;
         told.document = order.cnpj;
         lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incnpj='")
             + quote(order.cnpj) + QStringLiteral("' and fktipointerveniente=2");
@@ -120,13 +120,13 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
             refreshCustomer(state, order, ctx, customerCode);
             copyAddress(state, customerCode);
             FECHA_CONSULTA(state);
+            told.found = true;
             tell();
             return;
         }
         FECHA_CONSULTA(state);
     }
 
-    told.foundBy = CustomerValues::FoundBy::Created;
     told.name = order.customerName;
     insertCustomer(state, order, ctx);
     IRecordset& rs = openQuery(
