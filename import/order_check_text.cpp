@@ -98,7 +98,7 @@ QString verdictLine(const OrderCheck& check)
     case OrderCheck::Verdict::NotChecked:
         break;
     }
-    return QStringLiteral("não conferido: o banco de dados não pôde ser aberto");
+    return QStringLiteral("não conferido: o banco de dados não foi aberto (veja a mensagem de erro)");
 }
 
 } // namespace
