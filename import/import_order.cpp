@@ -8,6 +8,7 @@
 #include "import/sql_text.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -67,6 +68,20 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
     result.orderNumber = orderfile::readOrderNumber(lines, fileName);
 
     IConnection& db = *state.connection;
+    // A character the database's character set lacks is written as "?": the log says so once per
+    // file (the name of a new customer is in two statements). The handler lives as long as this
+    // import.
+    QSet<QString> warned;
+    db.setWarningHandler([&report, &fileName, &warned](const QString& warning) {
+        if (!warned.contains(warning)) {
+            warned.insert(warning);
+            report.log(QStringLiteral("%1: %2").arg(fileName, warning));
+        }
+    });
+    struct WarningHandlerReset {
+        IConnection& connection;
+        ~WarningHandlerReset() { connection.setWarningHandler({}); }
+    } warningHandlerReset{db};
     OrderContext ctx;
     ctx.fileName = fileName;
     ctx.now = clock.now();

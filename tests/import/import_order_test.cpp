@@ -169,3 +169,15 @@ TEST(ImportOrder, UnreadableFilesNameTheFileAndTouchNothing)
     EXPECT_EQ(f.count("saida"), orders);
     EXPECT_FALSE(f.state.connection->inTransaction());
 }
+
+TEST(ImportOrder, CharactersTheDatabaseLacksAreLoggedWithTheFile)
+{
+    ImportFixture f;   // a Windows-1252 database
+    f.open();
+    const QStringList lines{"NumeroPedido: 950", QStringLiteral("NomeCliente: Zoltán Erdős"),
+                            "ProdutoVendido: 7891234000019|caneta|1,50|2|3,00|0|"};
+    EXPECT_EQ(f.import(f.write("PED950.txt", lines, true, false)).outcome, ImportOutcome::Booked);
+    ASSERT_EQ(f.report.logs.size(), 1);
+    EXPECT_TRUE(f.report.logs[0].startsWith(QStringLiteral("PED950.txt: Caracteres sem representação")));
+    EXPECT_TRUE(f.report.logs[0].contains(QStringLiteral("Ő"))) << f.report.logs[0].toStdString();
+}
