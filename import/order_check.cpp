@@ -25,9 +25,8 @@ public:
     void itemInserted(const ItemValues& values) override { check_.items << values; }
     void productMissing(const MissingProductValues& values) override { check_.items << values; }
 
-    // The import reports missing products through the log too; the item list already holds them.
     void critical(const QString& text) override { check_.failure = text; }
-    void log(const QString&) override {}
+    void log(const QString& line) override { check_.logLines << line; }
     void progress(const QString&) override {}
 
 private:

@@ -33,6 +33,7 @@ struct OrderCheck {
     std::optional<HeaderValues> header;
     QList<std::variant<ItemValues, MissingProductValues>> items;   // in file order
     QString failure;                                // the import's failure message
+    QStringList logLines;                           // what the batch would write to its log
 
     bool clean() const { return verdict == Verdict::WouldBook; }
 };

@@ -115,6 +115,8 @@ QString describeOrderCheck(const OrderCheck& check)
         lines << headerLines(*check.header);
     for (const auto& item : check.items)
         std::visit([&](const auto& values) { lines << itemLines(values); }, item);
+    for (const QString& line : check.logLines)
+        lines << QStringLiteral("registro do lote: ") + line;
     lines << verdictLine(check);
 
     QString text = check.path + QLatin1Char('\n');

@@ -94,6 +94,7 @@ TEST(OrderCheck, PrintsWhatEachFileWouldWriteAndWritesNothing)
           "tipo de consumidor CONSUMIDOR FINAL",
           "item da linha 4: código de barras 7891234000019; CANETA AZUL",
           QStringLiteral("item da linha 5: código de barras 7890000000000; BORRACHA LILÁS: produto não cadastrado"),
+          QStringLiteral("registro do lote: Pedido PED802.txt: produto não cadastrado"),
           "resultado: seria importado SEM os produtos não cadastrados"}},
         {"PED700.txt", {}, 1, {"pedido 700: já importado antes; nada seria gravado", "resultado: já importado"}},
         {"PED803.txt",
