@@ -39,3 +39,9 @@ QString buildConnectionString(const ZeltoSettings& settings);
 // type's code does not fit in 16 bits.
 bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
                 const ConnectionOpener& opener = openConnection);
+
+// ABRE_BANCO as the batch runs it: a connection or select that fails is reported through
+// report.critical naming the database of Zelto.ini. Returns false when the session is not open
+// (that failure or a configuration check was reported).
+bool openImportSession(ImportState& state, const QString& executableFolder, IImportReport& report,
+                       const ConnectionOpener& opener = openConnection);
