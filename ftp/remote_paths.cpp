@@ -5,7 +5,13 @@
 QByteArray FtpServerAddress::baseUrl() const
 {
     const QByteArray h = host.contains(QLatin1Char(':')) ? '[' + host.toUtf8() + ']' : host.toUtf8();
-    return "ftp://" + h + ':' + QByteArray::number(port);
+    return (sftp ? "sftp://" : "ftp://") + h + ':' + QByteArray::number(port);
+}
+
+QString FtpServerAddress::hostAndPort() const
+{
+    const QString h = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return h + QLatin1Char(':') + QString::number(port);
 }
 
 static bool validHostChar(QChar c)
@@ -21,6 +27,10 @@ std::optional<FtpServerAddress> parseFtpServerAddress(const QString& text)
         rest = rest.mid(6);
     } else if (rest.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive)) {
         a.tls = true;
+        rest = rest.mid(7);
+    } else if (rest.startsWith(QLatin1String("sftp://"), Qt::CaseInsensitive)) {
+        a.sftp = true;
+        a.port = 22;
         rest = rest.mid(7);
     } else if (rest.contains(QLatin1String("://"))) {
         return std::nullopt;
@@ -111,16 +121,15 @@ QByteArray encodeRemoteName(const QString& name, bool latin1)
 
 QByteArray remoteFolderUrl(const QByteArray& baseUrl, const QString& absFolder, bool latin1)
 {
-    // The escaped leading "/" makes libcurl send one absolute CWD.
-    QByteArray url = baseUrl + "/%2F";
-    bool first = true;
-    for (const QString& p : absFolder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (!first)
-            url += '/';
-        url += encodeRemoteName(p, latin1).toPercentEncoding();
-        first = false;
-    }
-    return url + '/';
+    const QStringList parts = absFolder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QByteArray path;
+    for (const QString& p : parts)
+        path += encodeRemoteName(p, latin1).toPercentEncoding() + '/';
+    if (!baseUrl.startsWith("sftp:"))
+        return baseUrl + "/%2F" + (path.isEmpty() ? QByteArray("/") : path); // one absolute CWD
+    // libcurl reads a path starting with "/~/" as one in the login folder: "//~/" keeps a
+    // folder named "~" where it is.
+    return baseUrl + (parts.value(0) == QLatin1String("~") ? "//" : "/") + path;
 }
 
 QByteArray remoteFileUrl(const QByteArray& baseUrl, const QString& absFolder, const QString& name, bool latin1)

@@ -87,7 +87,12 @@ TEST(FtpPaths, AddressesPathsAndUrls)
     a = parseFtpServerAddress("[::1]:2121");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->baseUrl(), "ftp://[::1]:2121");
-    for (const char* bad : {"", "  ", "ftp://", "ftp://h/pasta", "h:0", "h:65536", "h:2x", "h:", "sftp://h",
+    a = parseFtpServerAddress("SFTP://loja/");
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->sftp && !a->tls);
+    EXPECT_EQ(a->baseUrl(), "sftp://loja:22");
+    EXPECT_EQ(parseFtpServerAddress("sftp://127.0.0.1:2222")->port, 2222);
+    for (const char* bad : {"", "  ", "ftp://", "ftp://h/pasta", "h:0", "h:65536", "h:2x", "h:", "scp://h",
                             "usuario@h", "a b", "[::1", "[zz]:21", "h?x"})
         EXPECT_FALSE(parseFtpServerAddress(QString::fromUtf8(bad))) << bad;
 
@@ -105,6 +110,10 @@ TEST(FtpPaths, AddressesPathsAndUrls)
     EXPECT_EQ(remoteFileUrl("ftp://h:21", "/p", "PED#1%?;.txt", false), "ftp://h:21/%2Fp/PED%231%25%3F%3B.txt");
     EXPECT_EQ(remoteFileUrl("ftp://h:21", "/", QString::fromUtf8("ç.txt"), false), "ftp://h:21/%2F/%C3%A7.txt");
     EXPECT_EQ(remoteFileUrl("ftp://h:21", "/", QString::fromUtf8("ç.txt"), true), "ftp://h:21/%2F/%E7.txt");
+    // SFTP paths are absolute as they stand; a root folder named "~" is not the login folder.
+    EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/", false), "sftp://h:22/");
+    EXPECT_EQ(remoteFileUrl("sftp://h:22", "/a b/c", "PED#1.txt", false), "sftp://h:22/a%20b/c/PED%231.txt");
+    EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/~/x", false), "sftp://h:22//~/x/");
 
     EXPECT_EQ(parsePwdReply("257 \"/a \"\"b\"\"\" is the current directory"), "/a \"b\"");
     EXPECT_EQ(parsePwdReply("257 \"/\" is current"), "/");
