@@ -166,7 +166,10 @@ bool PyFtpServer::launch()
         QStringLiteral("--log"), logPath(),
     };
     if (options_.tls)
-        args << QStringLiteral("--tls") << QStringLiteral("--cert") << certFile();
+        args << QStringLiteral("--tls") << QStringLiteral("--cert") << certFile() << QStringLiteral("--cert-name")
+             << options_.tlsName;
+    if (options_.tlsExpired)
+        args << QStringLiteral("--cert-expired");
     if (options_.idleTimeoutSec > 0)
         args << QStringLiteral("--idle-timeout") << QString::number(options_.idleTimeoutSec);
     if (options_.throttleBytesPerSec > 0)
@@ -207,25 +210,23 @@ bool PyFtpServer::launch()
 // ------------------------------------------------------------------ VsftpdServer
 
 namespace {
-const char* const kVsftpdUser = "pedftp";
-const char* const kVsftpdPassword = "Pedidos-Teste-42";
+const char* const kSystemUser = "pedftp";
+const char* const kSystemPassword = "Pedidos-Teste-42";
 
-// Creates the system user vsftpd logs in once per machine (serialised across test processes).
-QString ensureVsftpdUser(int* uid, int* gid)
+// Creates the system user once per machine (serialised across test processes).
+QString ensureSystemUser(int* uid, int* gid)
 {
     if (::geteuid() != 0)
-        return QStringLiteral("vsftpd tests need root to create the user %1").arg(QLatin1String(kVsftpdUser));
-    if (!QFileInfo::exists(QStringLiteral("/usr/sbin/vsftpd")))
-        return QStringLiteral("vsftpd is not installed");
+        return QStringLiteral("these tests need root to create the user %1").arg(QLatin1String(kSystemUser));
     const int lock = ::open("/tmp/pedidosftp-vsftpd-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
     if (lock >= 0)
         ::flock(lock, LOCK_EX);
     QString problem;
-    if (!::getpwnam(kVsftpdUser)) {
+    if (!::getpwnam(kSystemUser)) {
         QProcess add;
         add.start(QStringLiteral("/usr/sbin/useradd"),
                   {QStringLiteral("-M"), QStringLiteral("-d"), QStringLiteral("/tmp"), QStringLiteral("-s"),
-                   QStringLiteral("/bin/bash"), QLatin1String(kVsftpdUser)});
+                   QStringLiteral("/bin/bash"), QLatin1String(kSystemUser)});
         add.waitForFinished(20000);
         if (add.exitCode() != 0)
             problem = QStringLiteral("useradd failed: ") + QString::fromUtf8(add.readAllStandardError());
@@ -234,7 +235,7 @@ QString ensureVsftpdUser(int* uid, int* gid)
         QProcess pw;
         pw.start(QStringLiteral("/usr/sbin/chpasswd"), {});
         pw.waitForStarted();
-        pw.write(QByteArray(kVsftpdUser) + ':' + kVsftpdPassword + '\n');
+        pw.write(QByteArray(kSystemUser) + ':' + kSystemPassword + '\n');
         pw.closeWriteChannel();
         pw.waitForFinished(20000);
         if (pw.exitCode() != 0)
@@ -244,7 +245,7 @@ QString ensureVsftpdUser(int* uid, int* gid)
         ::flock(lock, LOCK_UN);
         ::close(lock);
     }
-    if (const passwd* p = ::getpwnam(kVsftpdUser)) {
+    if (const passwd* p = ::getpwnam(kSystemUser)) {
         *uid = int(p->pw_uid);
         *gid = int(p->pw_gid);
     }
@@ -252,16 +253,26 @@ QString ensureVsftpdUser(int* uid, int* gid)
 }
 } // namespace
 
-VsftpdServer::VsftpdServer()
-    : FtpServerFixture(QLatin1String(kVsftpdUser), QLatin1String(kVsftpdPassword))
+FtpServerFixture::FtpServerFixture(SystemUser)
+    : FtpServerFixture(QLatin1String(kSystemUser), QLatin1String(kSystemPassword))
 {
-    error_ = ensureVsftpdUser(&ownerUid_, &ownerGid_);
+}
+
+QString FtpServerFixture::adoptSystemUser(const QString& server)
+{
+    if (!QFileInfo::exists(server))
+        return server + QStringLiteral(" is not installed");
+    QString problem = ensureSystemUser(&ownerUid_, &ownerGid_);
+    if (problem.isEmpty() && ::chown(QFile::encodeName(root()).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
+        problem = QStringLiteral("cannot hand the served folder to %1").arg(user_);
+    return problem;
+}
+
+VsftpdServer::VsftpdServer() : FtpServerFixture(SystemUser{})
+{
+    error_ = adoptSystemUser(QStringLiteral("/usr/sbin/vsftpd"));
     if (!error_.isEmpty())
         return;
-    if (::chown(QFile::encodeName(root()).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0) {
-        error_ = QStringLiteral("cannot hand the served folder to %1").arg(QLatin1String(kVsftpdUser));
-        return;
-    }
     QDir(dir_.path()).mkpath(QStringLiteral("empty"));
     for (int attempt = 0; attempt < 5 && !launch(); ++attempt)
         port_ = 0;

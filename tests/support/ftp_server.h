@@ -36,7 +36,7 @@ public:
     bool isRunning() const;
     QString error() const { return error_; }
     int port() const { return port_; }
-    QString address() const;              // what the window's address box would hold
+    virtual QString address() const;      // what the window's address box would hold
     QString user() const { return user_; }
     QString password() const { return password_; }
     QString root() const;                 // the folder served (login folder)
@@ -59,6 +59,11 @@ public:
 
 protected:
     FtpServerFixture(QString user, QString password);
+    // For servers that log in a system user (vsftpd, sshd): created on first use (tests run as
+    // root) and made the owner of root() by adoptSystemUser, which says why when it cannot.
+    struct SystemUser {};
+    explicit FtpServerFixture(SystemUser);
+    QString adoptSystemUser(const QString& server);
     virtual bool launch() = 0;
     QString logPath() const;
     virtual QString loginMarker() const = 0;
@@ -77,6 +82,8 @@ public:
         QString user = QStringLiteral("pedidos");
         QString password = QStringLiteral("s3nh@ secreta");
         bool tls = false;
+        QString tlsName = QStringLiteral("127.0.0.1"); // the name the certificate is issued for
+        bool tlsExpired = false;                        // a certificate that expired yesterday
         double idleTimeoutSec = 0;      // 0: pyftpdlib's default (300 s)
         int throttleBytesPerSec = 0;    // 0: full speed
         bool mute = false;              // accepts and never answers

@@ -5,7 +5,7 @@ Binds 127.0.0.1 on the given port (0: a free one), prints "READY <port>" on stdo
 accepts connections, and logs every command (DEBUG) to --log.
 
 Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed certificate for
-127.0.0.1 written to --cert), an idle time-out for the control connection (--idle-timeout),
+127.0.0.1, or --cert-name, written to --cert; --cert-expired makes one that expired), an idle time-out for the control connection (--idle-timeout),
 throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
 connections and never answers (--mute), to stand for a server that hangs, and hostile names
 (--list-extra NAME, repeatable) that every LIST and MLSD of a folder shows besides its real
@@ -19,22 +19,23 @@ import sys
 import time
 
 
-def make_certificate(cert_path, key_path):
+def make_certificate(cert_path, key_path, name="127.0.0.1", expired=False):
     from OpenSSL import crypto
 
     key = crypto.PKey()
     key.generate_key(crypto.TYPE_RSA, 2048)
     cert = crypto.X509()
     cert.set_version(2)
-    cert.get_subject().CN = "127.0.0.1"
+    cert.get_subject().CN = name
     cert.set_serial_number(int(time.time() * 1000))
-    cert.gmtime_adj_notBefore(-3600)
-    cert.gmtime_adj_notAfter(7 * 24 * 3600)
+    cert.gmtime_adj_notBefore(-7 * 24 * 3600)
+    cert.gmtime_adj_notAfter(-24 * 3600 if expired else 7 * 24 * 3600)
     cert.set_issuer(cert.get_subject())
     cert.set_pubkey(key)
     cert.add_extensions([
         crypto.X509Extension(b"basicConstraints", True, b"CA:TRUE"),
-        crypto.X509Extension(b"subjectAltName", False, b"IP:127.0.0.1,DNS:localhost"),
+        crypto.X509Extension(b"subjectAltName", False,
+                             b"IP:127.0.0.1,DNS:localhost" if name == "127.0.0.1" else b"DNS:" + name.encode()),
     ])
     cert.sign(key, "sha256")
     with open(cert_path, "wb") as f:
@@ -66,6 +67,8 @@ def main():
     p.add_argument("--log", default="")
     p.add_argument("--tls", action="store_true")
     p.add_argument("--cert", default="")
+    p.add_argument("--cert-name", default="127.0.0.1")  # the name the certificate is issued for
+    p.add_argument("--cert-expired", action="store_true")
     p.add_argument("--idle-timeout", type=float, default=0)
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--mute", action="store_true")
@@ -95,7 +98,7 @@ def main():
     if a.tls:
         from pyftpdlib.handlers import TLS_FTPHandler, TLS_DTPHandler
         key_path = a.cert + ".key"
-        make_certificate(a.cert, key_path)
+        make_certificate(a.cert, key_path, a.cert_name, a.cert_expired)
 
         class Handler(TLS_FTPHandler):
             pass

@@ -1,0 +1,33 @@
+#pragma once
+// OpenSSH's sshd on loopback for the SFTP tests: a private daemon in the foreground with a host
+// key and a configuration of its own, serving root() (its login folder) through its internal
+// SFTP server to the system user of the vsftpd tests, by password only. Needs root and the
+// openssh-server package; otherwise isRunning() is false and error() says why (then GTEST_SKIP).
+//
+//   SshServer server;
+//   if (!server.isRunning())
+//       GTEST_SKIP() << server.error().toStdString();
+//   write(folder + "/known_hosts", server.knownHostsLine());
+//   control.setAddress(server.address());     // "sftp://127.0.0.1:<port>"
+#include "support/ftp_server.h"
+
+class SshServer : public FtpServerFixture {
+public:
+    SshServer();
+    ~SshServer() override;
+
+    QString address() const override;
+    // The server's key as ssh-keyscan writes it ("[127.0.0.1]:<port> ssh-ed25519 AAAA...\n").
+    QByteArray knownHostsLine() const;
+    // Its fingerprint as ssh-keygen -l shows it ("SHA256:...").
+    QString fingerprint() const;
+    // Password logins the server refused so far.
+    int refusedLogins() const;
+
+protected:
+    bool launch() override;
+    QString loginMarker() const override { return QStringLiteral("Accepted password for"); }
+
+private:
+    QString hostKey() const;
+};
