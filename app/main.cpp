@@ -8,6 +8,7 @@
 #include "gui/qt_dialogs.h"
 #include "gui/app_window.h"
 #include "core/clock.h"
+#include "core/paths.h"
 #include "ftp/curl/curl_transfer_control.h"
 
 #include <QCoreApplication>
@@ -48,7 +49,10 @@ int run(PedidosApplication& app)
         dialogs = std::move(qt);
     }
 
-    std::unique_ptr<ITransferControl> control = makeCurlTransferControl();
+    // known_hosts and ftp-ca.pem live beside ftp.ini.
+    CurlControlOptions options;
+    options.trustFolder = paths::applicationFolder(QCoreApplication::applicationDirPath());
+    std::unique_ptr<ITransferControl> control = makeCurlTransferControl(options);
     SystemClock clock;
     AppWindow appWindow(*control, *dialogs, clock);
     if (qtDialogs)

@@ -1,5 +1,6 @@
 #include "ftp/curl/curl_request.h"
 
+#include "ftp/curl/server_trust.h"
 #include "ftp/listing.h"
 #include "ftp/transfer_control.h"
 
@@ -176,6 +177,7 @@ struct CurlConnection::Handles {
     std::mutex multiMutex; // guards `multi` for curl_multi_wakeup from other threads
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
+    ServerTrust trust; // the checks of the request running, called back from inside it
 
     CURLM* ensureMulti()
     {
@@ -223,7 +225,8 @@ RequestResult CurlConnection::perform(const RequestTarget& target, const Request
 {
     bool reused = false;
     RequestResult r = performOnce(target, spec, false, connectionCached, &reused);
-    if (!r.cancelled && connectionCached && reused && serverDropped(r))
+    // libcurl itself finds an SFTP connection the server closed and opens a new one.
+    if (!target.address.sftp && !r.cancelled && connectionCached && reused && serverDropped(r))
         r = performOnce(target, spec, true, r.connectionKept, &reused);
     return r;
 }
@@ -249,10 +252,9 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     char errbuf[CURL_ERROR_SIZE] = {};
     const QByteArray user = settings.user.toUtf8();
     const QByteArray pass = settings.password.toUtf8();
-    const QByteArray ca = QFile::encodeName(settings.caFile);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, target.address.sftp ? "sftp" : "ftp");
     curl_easy_setopt(e, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(e, CURLOPT_PASSWORD, pass.constData());
     curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
@@ -261,13 +263,12 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(secondsCeil(settings.timeoutMs)));
     curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
-    if (target.address.tls) {
+    if (target.address.tls)
         curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-        if (!settings.caFile.isEmpty())
-            curl_easy_setopt(e, CURLOPT_CAINFO, ca.constData());
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, settings.verifyPeer ? 1L : 0L);
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, settings.verifyPeer ? 2L : 0L);
-    }
+    if (target.address.sftp) // the password only, tried once (no keys of this machine's user)
+        curl_easy_setopt(e, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD));
+    h->trust.apply(e, target.address, {settings.knownHostsFile, settings.caFile},
+                   [&at] { at.report(ftpstate::Connected); });
     if (fresh)
         curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
@@ -302,6 +303,11 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
         preQuote = curl_slist_append(preQuote, line.constData());
     if (preQuote)
         curl_easy_setopt(e, CURLOPT_PREQUOTE, preQuote);
+    curl_slist* quote = nullptr;
+    for (const QByteArray& line : spec.quote)
+        quote = curl_slist_append(quote, line.constData());
+    if (quote)
+        curl_easy_setopt(e, CURLOPT_QUOTE, quote);
     if (spec.uploadSize >= 0) {
         curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(spec.uploadSize));
@@ -335,6 +341,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     }
     curl_multi_remove_handle(mh, e);
     curl_slist_free_all(preQuote);
+    curl_slist_free_all(quote);
     if (code == CURLE_ABORTED_BY_CALLBACK && target.hooks.cancelled())
         res.cancelled = true;
     res.curlCode = int(code);
@@ -342,6 +349,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_getinfo(e, CURLINFO_NUM_CONNECTS, &connects);
     *reused = connectedBefore && connects == 0;
     res.error = QString::fromLocal8Bit(errbuf[0] ? errbuf : curl_easy_strerror(code));
+    res.trustRefusal = h->trust.refusal(int(code));
     const char* entry = nullptr;
     curl_easy_getinfo(e, CURLINFO_FTP_ENTRY_PATH, &entry);
     if (entry)
@@ -362,6 +370,8 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
 
 QString describeFailure(const RequestResult& result, const FtpServerAddress& address)
 {
+    if (!result.trustRefusal.isEmpty())
+        return result.trustRefusal;
     const QString server = address.host + QLatin1Char(':') + QString::number(address.port);
     if (result.lastReplyCode() >= 400)
         return result.lastReply;

@@ -22,8 +22,8 @@ struct ServerSettings {
     QString address;  // as typed in the window
     QString user, password;
     int timeoutMs = kDefaultRequestTimeoutMs;
-    QString caFile;   // TLS: empty means the system's CA store
-    bool verifyPeer = true;
+    QString caFile;         // FTPS: certificates trusted besides the system's, when the file exists
+    QString knownHostsFile; // SFTP: the trusted host keys (empty: none)
 };
 
 using TraceFunction = std::function<void(const QString&)>;
@@ -50,6 +50,7 @@ struct RequestSpec {
     bool noBody = false;
     QByteArray listCommand;        // instead of LIST ("MLSD")
     QList<QByteArray> preQuote;    // commands sent before the request, in order
+    QList<QByteArray> quote;       // SFTP: libcurl's commands run before the request ("rm \"/a b\"")
     QByteArray quotedWord;         // the reply to the sent line starting with this ("DELE ") is kept
     qint64 uploadSize = -1;        // -1: not an upload
     std::function<void()> restart;                  // before each try, so a second one starts over
@@ -64,6 +65,7 @@ struct RequestResult {
     QString quoteReply;        // the reply to the line starting with RequestSpec::quotedWord
     QString pwdReply;          // the last "257" reply
     QString error;             // libcurl's error text
+    QString trustRefusal;      // why the server's host key or certificate was refused, if it was
     bool cancelled = false;
     bool connectionKept = false;  // a logged-in connection stays cached for the next request
     QByteArray entryPath;      // the login folder as the server names it (empty if unknown)

@@ -2,6 +2,7 @@
 
 #include "ftp/curl/ftp_commands.h"
 
+#include <QDir>
 #include <QMetaObject>
 #include <QObject>
 
@@ -223,16 +224,11 @@ void CurlTransferControl::setRequestTimeoutMs(int ms)
     d->settings.timeoutMs = ms > 0 ? ms : kDefaultRequestTimeoutMs;
 }
 
-void CurlTransferControl::setTlsCaFile(const QString& path)
+void CurlTransferControl::setTrustFolder(const QString& folder)
 {
     std::lock_guard lk(d->m);
-    d->settings.caFile = path;
-}
-
-void CurlTransferControl::setTlsVerifyPeer(bool verify)
-{
-    std::lock_guard lk(d->m);
-    d->settings.verifyPeer = verify;
+    d->settings.knownHostsFile = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("known_hosts"));
+    d->settings.caFile = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("ftp-ca.pem"));
 }
 
 void CurlTransferControl::setTraceListener(std::function<void(const QString&)> listener)
@@ -331,7 +327,6 @@ std::unique_ptr<ITransferControl> makeCurlTransferControl(const CurlControlOptio
 {
     auto control = std::make_unique<CurlTransferControl>();
     control->setRequestTimeoutMs(options.requestTimeoutMs);
-    control->setTlsCaFile(options.tlsCaFile);
-    control->setTlsVerifyPeer(options.tlsVerifyPeer);
+    control->setTrustFolder(options.trustFolder);
     return control;
 }

@@ -17,10 +17,11 @@
 // that long fail the command (state 11).
 //
 // TLS ("ftps://host"): explicit TLS on the control and data connections. The server
-// certificate is verified against the system's CA store, or against the CA file given with
-// setTlsCaFile; setTlsVerifyPeer(false) turns the verification off for a server with a
-// self-signed certificate (the connection is then encrypted but not authenticated: a
-// man-in-the-middle can read the password).
+// certificate is verified against the system's CA store and the certificates of "ftp-ca.pem"
+// in the trust folder, when that file exists.
+// SFTP ("sftp://host"): the same commands over SSH, with the password as the only way to log
+// in. The server's host key must be listed in "known_hosts" in the trust folder; any other key
+// is refused before the password is sent (server_trust.h).
 #include "ftp/transfer_control.h"
 
 #include <functional>
@@ -47,10 +48,9 @@ public:
 
     // Request time-out in milliseconds (default 60000); applies to the next command.
     void setRequestTimeoutMs(int ms);
-    // TLS: a PEM file of CA certificates to trust instead of the system's store (empty: the
-    // system's), and whether the server certificate is verified at all (default true).
-    void setTlsCaFile(const QString& path);
-    void setTlsVerifyPeer(bool verify);
+    // The folder of "known_hosts" (SFTP host keys) and "ftp-ca.pem" (FTPS certificates trusted
+    // besides the system's); applies to the next command. Without one no SFTP server is trusted.
+    void setTrustFolder(const QString& folder);
     // The FTP dialogue line by line ("> USER x", "< 230 ..."; the password shows as "****").
     // Called on the worker thread.
     void setTraceListener(std::function<void(const QString&)> listener);
@@ -63,8 +63,7 @@ private:
 // Settings of the control that the window does not set through ITransferControl.
 struct CurlControlOptions {
     int requestTimeoutMs = 60000;
-    QString tlsCaFile;          // empty: the system's CA store
-    bool tlsVerifyPeer = true;  // false only for a server known to have a self-signed certificate
+    QString trustFolder;   // the application folder: known_hosts, ftp-ca.pem
 };
 
 // Created on the window's thread; its notifications are delivered there.

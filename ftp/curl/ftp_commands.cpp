@@ -16,7 +16,7 @@ CommandOutcome cancelled() { return failure(QStringLiteral("Operação cancelada
 QString loginKey(const ServerSettings& s)
 {
     return s.address.trimmed() + QLatin1Char('\n') + s.user + QLatin1Char('\n') + s.password + QLatin1Char('\n')
-        + s.caFile + QLatin1Char(s.verifyPeer ? '1' : '0');
+        + s.caFile + QLatin1Char('\n') + s.knownHostsFile;
 }
 
 // The FTP command that carries out delete, mkdir and rmdir.
@@ -170,7 +170,7 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
         data.append(p, qsizetype(n));
         return true;
     };
-    bool mlsd = session_.listing() == ListingCommand::Mlsd;
+    bool mlsd = session_.listing() == ListingCommand::Mlsd && !target.address.sftp;
     if (mlsd)
         spec.listCommand = "MLSD";
     RequestResult r = request(target, spec);
@@ -197,6 +197,8 @@ CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QStr
 {
     const QString current = session_.folder();
     const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
+    if (target.address.sftp)
+        return sftpChangeFolder(target, wanted);
     RequestSpec spec;
     spec.url = folderUrl(target, wanted);
     spec.noBody = true;
@@ -220,6 +222,8 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     const QString leaf = remoteLeaf(abs);
     if (leaf.isEmpty())
         return failure(QStringLiteral("Nome inválido: \"%1\"").arg(name));
+    if (target.address.sftp)
+        return sftpFileCommand(target, verb, abs);
     const QByteArray word = ftpWord(verb);
     RequestSpec spec;
     spec.url = folderUrl(target, remoteParent(abs));

@@ -47,4 +47,9 @@ private:
     CommandOutcome listFolder(const RequestTarget& target);
     CommandOutcome changeFolder(const RequestTarget& target, const QString& folder);
     CommandOutcome quotedCommand(const RequestTarget& target, Verb verb, const QString& name);
+
+    // The ways of SFTP (sftp_commands.cpp): paths in URLs are absolute, a folder is entered by
+    // listing it, and delete, mkdir and rmdir are libcurl's SFTP commands before an empty request.
+    CommandOutcome sftpChangeFolder(const RequestTarget& target, const QString& absFolder);
+    CommandOutcome sftpFileCommand(const RequestTarget& target, Verb verb, const QString& absPath);
 };

@@ -1,5 +1,5 @@
-// The libcurl transfer control against other servers: explicit TLS, vsftpd (LIST only), and
-// measurements of speed and CPU use.
+// The libcurl transfer control against other servers: explicit TLS with its certificate checks,
+// vsftpd (LIST only), and measurements of speed and CPU use.
 #include "ftp/curl/curl_transfer_control.h"
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,9 +30,18 @@ double cpuSeconds()
 
 } // namespace
 
-// ftps://: the certificate is verified (a self-signed one fails unless trusted or the check is
-// turned off), and the usual commands work over the encrypted session on one login.
-TEST(CurlControl, ExplicitTlsOnPyftpdlib)
+// The SHA-256 fingerprint of a PEM certificate as the openssl tool prints it ("AB:12:...").
+QString opensslFingerprint(const QString& pemFile)
+{
+    QProcess openssl;
+    openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in", pemFile});
+    openssl.waitForFinished(20000);
+    return QString::fromLatin1(openssl.readAllStandardOutput()).section('=', 1).trimmed();
+}
+
+// ftps://: a certificate the system does not know is trusted once it is in ftp-ca.pem, and the
+// usual commands work over the encrypted session on one login.
+TEST(CurlControl, ExplicitTlsTrustsFtpCaPem)
 {
     PyFtpServer::Options o;
     o.tls = true;
@@ -39,30 +49,18 @@ TEST(CurlControl, ExplicitTlsOnPyftpdlib)
     ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
     ASSERT_TRUE(server.address().startsWith("ftps://"));
     server.writeFile("PED1.txt", "pedido seguro");
-    QTemporaryDir local;
-
-    {
-        CurlDriver untrusted(server.address(), server.user(), server.password());
-        EXPECT_FALSE(untrusted.run("dir"));
-        EXPECT_EQ(untrusted.finalState(), 11);
-        EXPECT_TRUE(untrusted.control.ResponseInfo().contains("TLS")) << untrusted.control.ResponseInfo().toStdString();
-        EXPECT_EQ(server.loginCount(), 0) << "no password goes to an unverified server";
-    }
+    QTemporaryDir app, local;
     {
         // Plain FTP to a server that demands TLS is refused by the server.
         CurlDriver plain(QString("127.0.0.1:%1").arg(server.port()), server.user(), server.password());
         EXPECT_FALSE(plain.run("dir"));
         EXPECT_EQ(plain.finalState(), 11);
     }
-    {
-        CurlDriver unchecked(server.address(), server.user(), server.password());
-        unchecked.control.setTlsVerifyPeer(false);
-        EXPECT_EQ(unchecked.dir(), (QStringList{"./", "../", "PED1.txt"}));
-    }
+    ASSERT_TRUE(QFile::copy(server.certFile(), QDir(app.path()).filePath("ftp-ca.pem")));
     const int loginsBefore = server.loginCount();
 
     CurlDriver ftp(server.address(), server.user(), server.password());
-    ftp.control.setTlsCaFile(server.certFile());
+    ftp.control.setTrustFolder(app.path());
     EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "PED1.txt"}));
     const QString target = local.filePath("PED1.txt");
     ASSERT_TRUE(ftp.run("recv", {"PED1.txt", target})) << ftp.control.ResponseInfo().toStdString();
@@ -74,6 +72,58 @@ TEST(CurlControl, ExplicitTlsOnPyftpdlib)
     ASSERT_TRUE(ftp.run("cd", {"enviados"}));
     EXPECT_EQ(ftp.pwd(), "/enviados");
     EXPECT_EQ(server.loginCount() - loginsBefore, 1);
+}
+
+// A certificate that does not verify ends the connection before the login; the refusal names the
+// server, the reason and the certificate's fingerprint, and the file that trusts certificates.
+TEST(CurlControl, RefusedCertificateIsNamedAndNothingIsSent)
+{
+    struct Case {
+        const char* what;
+        QString name;
+        bool expired;
+        enum { None, Certificate, Junk } caFile;
+        QString reason;
+    };
+    const QList<Case> cases = {
+        {"unknown issuer", "127.0.0.1", false, Case::None, "foi emitido por uma autoridade desconhecida"},
+        {"name mismatch", "outro.exemplo", false, Case::Certificate,
+         "foi emitido para outro nome (outro.exemplo), não para 127.0.0.1"},
+        {"expired", "127.0.0.1", true, Case::Certificate, "expirou em "},
+        {"file without certificates", "127.0.0.1", false, Case::Junk, "não contém nenhum certificado"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PyFtpServer::Options o;
+        o.tls = true;
+        o.tlsName = c.name;
+        o.tlsExpired = c.expired;
+        PyFtpServer server(o);
+        ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+        QTemporaryDir app;
+        const QString caFile = QDir(app.path()).filePath("ftp-ca.pem");
+        if (c.caFile == Case::Certificate) {
+            ASSERT_TRUE(QFile::copy(server.certFile(), caFile));
+        }
+        if (c.caFile == Case::Junk) {
+            QFile junk(caFile);
+            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+            junk.write("não é um certificado\n");
+        }
+
+        CurlDriver ftp(server.address(), server.user(), server.password());
+        ftp.control.setTrustFolder(app.path());
+        EXPECT_FALSE(ftp.run("dir"));
+        EXPECT_EQ(ftp.finalState(), 11);
+        const QString info = ftp.control.ResponseInfo();
+        EXPECT_TRUE(info.contains(c.reason)) << info.toStdString();
+        EXPECT_TRUE(info.contains(caFile)) << info.toStdString();
+        if (c.caFile != Case::Junk) {
+            EXPECT_TRUE(info.contains("servidor FTP 127.0.0.1:" + QString::number(server.port()))) << info.toStdString();
+            EXPECT_TRUE(info.contains("SHA-256: " + opensslFingerprint(server.certFile()))) << info.toStdString();
+        }
+        EXPECT_FALSE(server.logText().contains("<- USER")) << "the user name went out";
+    }
 }
 
 // vsftpd has no MLSD: the listing comes from LIST (asked for MLSD once), the login folder is
