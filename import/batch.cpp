@@ -113,6 +113,10 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
     try {
         if (!ABRE_BANCO(state, executableFolder, report, opener))
             return summary; // a configuration check failed; its message was shown
+    } catch (const SalesParametersError& e) {
+        report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
+                            .arg(databaseName(readZeltoIni(executableFolder)), e.step(), e.message()));
+        return summary;
     } catch (const std::exception& e) {
         // The driver's text may name only the host: the message says which database it was.
         report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
