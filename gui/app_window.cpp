@@ -24,21 +24,18 @@ namespace {
 // headless), progress on the status line.
 class WindowImportReport final : public IImportReport {
 public:
-    WindowImportReport(IDialogs& dialogs, FtpSession& session, QLabel* status)
-        : dialogs_(dialogs), session_(session), status_(status) {}
+    WindowImportReport(IDialogs& dialogs, FtpSession& session) : dialogs_(dialogs), session_(session) {}
     void critical(const QString& text) override { dialogs_.message(text, Icon::Critical); }
     void log(const QString& line) override { session_.appendLog(line); }
     void progress(const QString& line) override
     {
-        status_->setText(line);
-        status_->adjustSize();
+        session_.showStatus(line);
         dialogs_.trace(line);
     }
 
 private:
     IDialogs& dialogs_;
     FtpSession& session_;
-    QLabel* status_;
 };
 } // namespace
 
@@ -60,7 +57,7 @@ AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock
     });
     localLists_ = std::make_unique<LocalLists>(window_.localWidgets(), dialogs_, *drives);
     transfers_ = std::make_unique<Transfers>(*session_, *localLists_);
-    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_, window_.lblStatus);
+    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_);
 
     window_.installEventFilter(this);
     window_.txtLog->installEventFilter(this);

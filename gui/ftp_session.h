@@ -6,10 +6,7 @@
 #include "gui/remote_widgets.h"
 #include "ftp/transfer_control.h"
 
-#include <QFont>
-#include <QHash>
 #include <QObject>
-#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -74,6 +71,11 @@ public:
     // when the window closes). A command being waited for is taken as cancelled by it.
     void executeUnlogged(const FtpCommand& command);
 
+    // Shows `status` on the status line. `fixedText`: one of the session's own short texts, shown
+    // as it is; any other text (a server's report, the import's progress) is cut to the width of
+    // the Status frame, with the whole text as the line's tooltip.
+    void showStatus(const QString& status, bool fixedText = false);
+
     // Appends one line to the log box; every log line is also traced through IDialogs.
     void appendLog(const QString& line);
     // The log as plain text, lines separated by "\n".
@@ -100,7 +102,6 @@ public:
 
 private:
     void setConnected(bool connected);
-    void showStatus(const QString& status, bool fixedText);
 
     RemoteWidgets w_;
     ITransferControl& control_;
@@ -111,9 +112,4 @@ private:
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
-    // Fitted sizes of the status line for its fixed texts in the font they were measured in:
-    // a command brings about ten notifications, and measuring the text anew each time would
-    // cost more than the command itself.
-    QHash<QString, QSize> statusSizes_;
-    QFont statusFont_;
 };
