@@ -90,6 +90,7 @@ frmFTP::frmFTP(QWidget* parent)
 
     fraRemote = place(new QGroupBox(QStringLiteral("Host Remoto"), this), "fraRemote", 5040, 2760, 3375, 4215);
     lblRemoteDirectory = place(new QLabel(QStringLiteral("/"), fraRemote), "lblRemoteDirectory", 240, 360, 2895, 240);
+    lblRemoteDirectory->setTextFormat(Qt::PlainText); // a folder named "<b>" is shown as named
     lstRemote = place(new QListWidget(fraRemote), "lstRemote", 240, 720, 2895, 2595);
     lstRemote->setSelectionMode(QAbstractItemView::ExtendedSelection);
     cmdMkDir = place(new QPushButton(QStringLiteral("&MkDir"), fraRemote), "cmdMkDir", 240, 3360, 1215, 375);

@@ -91,6 +91,12 @@ TEST_F(Listing, FolderLabelShowsTheFirstPieceOfThePwdAnswer)
     EXPECT_EQ(w.lblRemoteDirectory->size(), w.lblRemoteDirectory->sizeHint());
     EXPECT_EQ(executedTexts(), (QStringList{"dir", "pwd"}));
 
+    // A name that looks like markup is shown as the server named it.
+    control.script(QStringLiteral("pwd"), answer(QStringLiteral("/loja/<b>novos</b>")));
+    session->ATUALIZA_LISTA();
+    EXPECT_GE(w.lblRemoteDirectory->sizeHint().width(),
+              w.lblRemoteDirectory->fontMetrics().horizontalAdvance(QStringLiteral("/loja/<b>novos</b>")));
+
     const QString longPath = QStringLiteral("/") + QString(1500, QLatin1Char('d'));
     control.script(QStringLiteral("pwd"), answer(longPath));
     session->ATUALIZA_LISTA();
