@@ -52,10 +52,9 @@ int run(PedidosApplication& app)
 
 int main(int argc, char** argv)
 {
-    // Without a reachable display Qt would abort; fall back to the offscreen platform, which
-    // is how the program knows it runs headless.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    // Without a reachable display Qt would abort; the offscreen platform is the fallback, and
+    // how the program knows it runs headless.
+    prepareToolkit();
     PedidosApplication app(argc, argv);
     return runGuarded([&] { return run(app); }, app.headless());
 }

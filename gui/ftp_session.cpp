@@ -71,8 +71,13 @@ bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
         // that other command's.
         const bool replaced = serial != commandSerial_;
         succeeded = !replaced && control_.LastSucceeded();
-        if (!replaced && !succeeded)
-            dialogs_.markFailure();
+        if (!replaced && !succeeded) {
+            lastRefusal_ = control_.ResponseInfo();
+            if (reportRefusals_)
+                dialogs_.alert(QStringLiteral("Comando \"%1\" sem sucesso: %2").arg(command.text(), lastRefusal_));
+            else
+                dialogs_.markFailure();
+        }
         if (refresh) {
             ATUALIZA_LISTA();
             AGUARDA();

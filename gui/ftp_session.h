@@ -33,8 +33,16 @@ public:
     // the remaining steps. Returns whether the command itself ran to a successful end: false
     // when it raised a failure, when the server refused it, and when another command started
     // during the wait cancelled it. A failure of the refresh alone does not change the result.
-    // A command the server refused also marks the run as failed (unattended exit status).
+    // A command the server refused also marks the run as failed (unattended exit status) and,
+    // while refusals are reported, is named through IDialogs::alert with the server's report.
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
+
+    // Whether EXECUTA_COMANDO names each refused command through IDialogs::alert (on by
+    // default). The unattended run turns it off while it connects and enters its folder, and
+    // reports the outcome of those steps once.
+    void setReportRefusals(bool on) { reportRefusals_ = on; }
+    // The control's report of the last command that did not succeed (empty until one failed).
+    const QString& lastRefusal() const { return lastRefusal_; }
 
     // Waits until the control is idle, handling the window's events in between and sleeping
     // in the control (never more than kWaitSliceMs at a time) instead of spinning. Once the
@@ -112,4 +120,6 @@ private:
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
+    bool reportRefusals_ = true;
+    QString lastRefusal_;
 };
