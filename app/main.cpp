@@ -56,5 +56,6 @@ int main(int argc, char** argv)
     // how the program knows it runs headless.
     prepareToolkit();
     PedidosApplication app(argc, argv);
+    installQtTranslation();
     return runGuarded([&] { return run(app); }, app.headless());
 }

@@ -1,14 +1,16 @@
-// The two dialog implementations: standard output and error without a display, Qt's boxes with
-// one.
+// The two dialog implementations: standard output and error without a display, Qt's boxes (in
+// Portuguese) with one.
 #include "core/headless_dialogs.h"
 #include "gui/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -85,8 +87,10 @@ TEST(HeadlessDialogs, LogLinesOnStandardOutputBoxesAndAlertsOnStandardErrorNothi
     EXPECT_TRUE(alerted.failureReported());
 }
 
-TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
+TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClickedOnPortugueseButtons)
 {
+    QTranslator* portuguese = installQtTranslation();
+    ASSERT_NE(portuguese, nullptr) << "qtbase_pt_BR.qm is missing (package qt6-translations-l10n)";
     QtDialogs d;
     EXPECT_FALSE(d.headless());
 
@@ -111,6 +115,8 @@ TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
         seenIcon = box->icon();
         seenTitle = box->windowTitle();
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("&Sim"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), QStringLiteral("&Não"));
         box->defaultButton()->click();
     });
     EXPECT_TRUE(d.confirm(QStringLiteral("Apagar PED1.txt?"), QStringLiteral("Apagar")));
@@ -122,10 +128,15 @@ TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
     onNextModal([](QWidget* w) {
         auto* dlg = qobject_cast<QInputDialog*>(w);
         ASSERT_NE(dlg, nullptr);
+        const auto* buttons = dlg->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
         dlg->setTextValue(QStringLiteral("nova pasta"));
         dlg->accept();
     });
     EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::optional<QString>("nova pasta"));
     onNextModal([](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
     EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::nullopt);
+    QCoreApplication::removeTranslator(portuguese);
+    delete portuguese;
 }
