@@ -17,12 +17,6 @@ namespace {
 
 QString describe(const std::exception& e) { return QString::fromStdString(e.what()); }
 
-bool isOrderFileName(const QString& name)
-{
-    // Exact, case-sensitive test of the last four characters: PED2.TXT and NOTA.csv stay.
-    return name.endsWith(QLatin1String(".txt"), Qt::CaseSensitive);
-}
-
 // ftp.ini, Zelto.ini, the run's lock file and the executable itself.
 bool isProgramFile(const QString& name)
 {
@@ -35,16 +29,13 @@ bool isProgramFile(const QString& name)
 
 fs::path toPath(const QString& p) { return fs::path(p.toStdString()); }
 
-// The database the settings name, as the user wrote it in Zelto.ini.
-QString databaseName(const ZeltoSettings& s)
-{
-    if (s.connectionType.isEmpty())
-        return QLatin1Char('"') + s.databasePath + QLatin1Char('"');
-    return QStringLiteral("\"%1\" no servidor \"%2\"")
-        .arg(s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName, s.server);
-}
-
 } // namespace
+
+bool isOrderFileName(const QString& name)
+{
+    // Exact, case-sensitive test of the last four characters: PED2.TXT and NOTA.csv stay.
+    return name.endsWith(QLatin1String(".txt"), Qt::CaseSensitive);
+}
 
 QString BatchSummary::summaryLine() const
 {
@@ -110,19 +101,8 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
         return summary;
     }
 
-    try {
-        if (!ABRE_BANCO(state, executableFolder, report, opener))
-            return summary; // a configuration check failed; its message was shown
-    } catch (const SalesParametersError& e) {
-        report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
-                            .arg(databaseName(readZeltoIni(executableFolder)), e.step(), e.message()));
-        return summary;
-    } catch (const std::exception& e) {
-        // The driver's text may name only the host: the message says which database it was.
-        report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
-                            .arg(databaseName(readZeltoIni(executableFolder)), describe(e)));
-        return summary;
-    }
+    if (!openImportSession(state, executableFolder, report, opener))
+        return summary; // its message was shown
     summary.sessionOpened = true;
 
     const int total = files.count();

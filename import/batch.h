@@ -34,6 +34,9 @@ struct BatchSummary {
     QString summaryLine() const;
 };
 
+// True for the names the batch imports: ending in ".txt", exactly (PED2.TXT and NOTA.csv stay).
+bool isOrderFileName(const QString& name);
+
 // Archives one handled order file: copies it into <folder>/importados (created when missing)
 // under a free name (an archived file is never overwritten: "PED1 (2).txt"), checks the copy's
 // size, and only then deletes the source. Throws std::runtime_error naming the file on failure;

@@ -2,6 +2,7 @@
 // or created, and its address copied into the second and delivery address columns.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/booking_observer.h"
 #include "import/erp_session.h"
 #include "import/sql_text.h"
 
@@ -86,13 +87,27 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     ctx.todayCompact = ctx.now.date().toString(QStringLiteral("yyyyMMdd"));
 
     // A CNPJ that reads as a number wins over a CPF.
+    CustomerValues told;
     QString lookup;
-    if (sql::isNumeric(digitsOf(order.cpf, QStringLiteral(".-"))))
+    if (sql::isNumeric(digitsOf(order.cpf, QStringLiteral(".-")))) {
+        told.lookup = CustomerValues::Lookup::Cpf;
+        told.document = order.cpf;
         lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incpf='") + quote(order.cpf)
             + QStringLiteral("' and fktipointerveniente=2");
-    if (sql::isNumeric(digitsOf(order.cnpj, QStringLiteral("./-"))))
+    }
+    if (sql::isNumeric(digitsOf(order.cnpj, QStringLiteral("./-")))) {
+        told.lookup = CustomerValues::Lookup::Cnpj;
+        told.document = order.cnpj;
         lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incnpj='")
             + quote(order.cnpj) + QStringLiteral("' and fktipointerveniente=2");
+    }
+    told.municipalityCode = ctx.municipalityCode;
+    const auto tell = [&] {
+        told.code = ctx.customerCode;
+        told.consumerType = ctx.consumerType;
+        if (ctx.observer)
+            ctx.observer->customerSettled(told);
+    };
 
     if (!lookup.isEmpty()) {
         IRecordset& rs = openQuery(state, lookup);
@@ -105,11 +120,14 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
             refreshCustomer(state, order, ctx, customerCode);
             copyAddress(state, customerCode);
             FECHA_CONSULTA(state);
+            told.found = true;
+            tell();
             return;
         }
         FECHA_CONSULTA(state);
     }
 
+    told.name = order.customerName;
     insertCustomer(state, order, ctx);
     IRecordset& rs = openQuery(
         state, QStringLiteral("select max(incod) as incod from interveniente where fktipointerveniente=2 and "
@@ -125,4 +143,5 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
         }
     }
     FECHA_CONSULTA(state);
+    tell();
 }

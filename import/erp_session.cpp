@@ -63,6 +63,15 @@ qint16 toInt16(const Field& field, const char* column)
     return static_cast<qint16>(v);
 }
 
+// The database the settings name, as the user wrote it in Zelto.ini.
+QString databaseName(const ZeltoSettings& s)
+{
+    if (s.connectionType.isEmpty())
+        return QLatin1Char('"') + s.databasePath + QLatin1Char('"');
+    return QStringLiteral("\"%1\" no servidor \"%2\"")
+        .arg(s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName, s.server);
+}
+
 } // namespace
 
 void FECHA_CONSULTA(ImportState& state)
@@ -191,4 +200,21 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
         return false;
     }
     return true;
+}
+
+bool openImportSession(ImportState& state, const QString& executableFolder, IImportReport& report,
+                       const ConnectionOpener& opener)
+{
+    try {
+        return ABRE_BANCO(state, executableFolder, report, opener);
+    } catch (const SalesParametersError& e) {
+        report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
+                            .arg(databaseName(readZeltoIni(executableFolder)), e.step(), e.message()));
+        return false;
+    } catch (const std::exception& e) {
+        // The driver's text may name only the host: the message says which database it was.
+        report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
+                            .arg(databaseName(readZeltoIni(executableFolder)), QString::fromStdString(e.what())));
+        return false;
+    }
 }

@@ -53,3 +53,10 @@ QString buildConnectionString(const ZeltoSettings& settings);
 // beyond 16 bits, a rate that is no number).
 bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
                 const ConnectionOpener& opener = openConnection);
+
+// ABRE_BANCO as the batch runs it: a connection that cannot be opened, or a sales-parameter
+// step that fails once it is open, is reported through report.critical naming the database of
+// Zelto.ini (and the step). Returns false when the session is not open (that failure or a
+// configuration check was reported).
+bool openImportSession(ImportState& state, const QString& executableFolder, IImportReport& report,
+                       const ConnectionOpener& opener = openConnection);

@@ -8,6 +8,7 @@
 #include "import/sql_text.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -58,7 +59,7 @@ ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportStat
 } // namespace
 
 ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
-                           IImportReport& report)
+                           IImportReport& report, const ImportOptions& options)
 {
     const QString fileName = QFileInfo(filePath).fileName();
     // The file is read once; both passes run over its lines.
@@ -67,9 +68,24 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
     result.orderNumber = orderfile::readOrderNumber(lines, fileName);
 
     IConnection& db = *state.connection;
+    // A character the database's character set lacks is written as "?": the log says so once per
+    // file (the name of a new customer is in two statements). The handler lives as long as this
+    // import.
+    QSet<QString> warned;
+    db.setWarningHandler([&report, &fileName, &warned](const QString& warning) {
+        if (!warned.contains(warning)) {
+            warned.insert(warning);
+            report.log(QStringLiteral("%1: %2").arg(fileName, warning));
+        }
+    });
+    struct WarningHandlerReset {
+        IConnection& connection;
+        ~WarningHandlerReset() { connection.setWarningHandler({}); }
+    } warningHandlerReset{db};
     OrderContext ctx;
     ctx.fileName = fileName;
     ctx.now = clock.now();
+    ctx.observer = options.observer;
     // On any failure nothing of the order stays: the next run imports the whole file again.
     const auto abandon = [&] {
         FECHA_CONSULTA(state);
@@ -95,7 +111,10 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
             return result;
         }
         FECHA_CONSULTA(state);
-        db.commit();
+        if (options.rollBack)
+            db.rollback();
+        else
+            db.commit();
     } catch (const ImportError&) {
         abandon();
         throw;

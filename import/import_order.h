@@ -31,8 +31,17 @@ private:
     QString message_;
 };
 
+class IBookingObserver;
+
+// What the batch leaves at their defaults: the check of an order file rolls the booking back and
+// observes its statements.
+struct ImportOptions {
+    bool rollBack = false;                   // end the transaction with a rollback instead of the commit
+    IBookingObserver* observer = nullptr;    // told the values every statement carries
+};
+
 // Books the order file at filePath in one database transaction: begun before the
 // duplicate check, committed at the end, rolled back on any failure (then ImportError is thrown,
 // carrying the file name and the failure; nothing of the order stays in the database).
 ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
-                           IImportReport& report);
+                           IImportReport& report, const ImportOptions& options = {});

@@ -2,6 +2,7 @@
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
 #include "import/booking_detail.h"
+#include "import/booking_observer.h"
 #include "import/erp_session.h"
 #include "import/sql_text.h"
 
@@ -46,9 +47,16 @@ double lineTotalNumber(const OrderItem& item, const QString& text)
 
 void noteMissingProduct(ImportState& state, const OrderItem& item, OrderContext& ctx, IImportReport& report)
 {
-    state.connection->execute(QStringLiteral("update saida set saobs='UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ")
-                           + quote(item.barcode) + QStringLiteral(" | ") + quote(item.productName)
+    MissingProductValues v;
+    v.lineNumber = item.lineNumber;
+    v.barcode = item.barcode;
+    v.productName = item.productName;
+    v.note = QStringLiteral("UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ") + item.barcode
+        + QStringLiteral(" | ") + item.productName;
+    state.connection->execute(QStringLiteral("update saida set saobs='") + quote(v.note)
                            + QStringLiteral("' where sacod='") + quote(ctx.orderCode) + QLatin1Char('\''));
+    if (ctx.observer)
+        ctx.observer->productMissing(v);
     ctx.missingProducts << item.barcode + QStringLiteral(" | ") + item.productName;
     report.log(QStringLiteral("Pedido %1: produto não cadastrado no sistema, item não lançado: código de barras %2, %3")
                    .arg(ctx.fileName, item.barcode, item.productName));
@@ -117,9 +125,29 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     ItemTaxVariables vars;
     PREENCHE_VAR_PADRAO(product, state, item, ctx, vars);
 
+    // The values first, so the statement and whoever observes it carry the same texts.
     auto commaToPoint = [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); };
+    ItemValues v;
+    v.lineNumber = item.lineNumber;
+    v.barcode = item.barcode;
+    v.productName = item.productName;
+    v.productCode = booking::fieldText(product.field(QStringLiteral("prcod")));
+    v.quantity = commaToPoint(item.quantity);
+    v.unit = vars.unit;
+    v.unitPrice = commaToPoint(item.unitPrice);
+    v.lineTotal = commaToPoint(item.lineTotal);
+    v.volume = sql::regionalNumber(vars.volume);
+    v.icmsSituation = vars.icmsSituation;
+    v.icmsBase = vars.icmsBaseSql();
+    v.icmsValue = sql::regionalNumber(vars.icmsValue);
+    v.icmsPercent = sql::regionalNumber(state.icmsPercent);
+    v.ipiSituation = vars.ipiSituation;
+    v.ipiValue = sql::regionalNumber(vars.ipiValue);
+    v.ipiRate = sql::regionalNumber(vars.ipiRate);
+    const QString stockCode = booking::fieldText(product.field(QStringLiteral("saldocod")));
+
     const QString sep = QStringLiteral("','");
-    const QString quantity = quote(commaToPoint(item.quantity));
+    const QString quantity = quote(v.quantity);
 
     QString sqlText = QStringLiteral(
         "insert into itemsaida (picmsst,prcst_icms,vbcicms,vicms,vbcst,vicmsst,perc_icms,aliquotainterna,"
@@ -128,19 +156,21 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
         "ITENTREGA_RETIRA,itvolume, itfksacod, itfkprcod, itfklocod, itqtd, itunidade, itvrunitario, itvrtotal, "
         "itobs, ITvrIPI, itlote, itvalidade, DATAVALIDADE, itprnome,saldo,SALDOCOD)");
     sqlText += QStringLiteral(" values(");
-    sqlText += QStringLiteral("0,'") + quote(vars.icmsSituation) + sep + quote(vars.icmsBaseSql()) + sep
-        + quote(sql::regionalNumber(vars.icmsValue)) + QStringLiteral("',0,0,'")
-        + quote(sql::regionalNumber(state.icmsPercent)) + QStringLiteral("',18,0,'") + quote(vars.ipiSituation) + sep
-        + quote(sql::regionalNumber(vars.ipiValue)) + sep + quote(sql::regionalNumber(vars.ipiRate))
+    sqlText += QStringLiteral("0,'") + quote(v.icmsSituation) + sep + quote(v.icmsBase) + sep
+        + quote(v.icmsValue) + QStringLiteral("',0,0,'")
+        + quote(v.icmsPercent) + QStringLiteral("',18,0,'") + quote(v.ipiSituation) + sep
+        + quote(v.ipiValue) + sep + quote(v.ipiRate)
         + QStringLiteral("'")
         + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + booking::shortDate(ctx.now.date())
-        + QStringLiteral("','','','") + quote(sql::regionalNumber(vars.volume)) + QStringLiteral("', '")
-        + quote(ctx.orderCode) + sep + quote(booking::fieldText(product.field(QStringLiteral("prcod"))))
-        + QStringLiteral("','0','") + quantity + sep + quote(vars.unit) + sep
-        + quote(commaToPoint(item.unitPrice)) + sep + quote(commaToPoint(item.lineTotal)) + QStringLiteral("','','")
-        + quote(sql::regionalNumber(vars.ipiRate)) + QStringLiteral("','','30001231','12/31/3000','")
-        + quote(item.productName) + sep + quantity + sep
-        + quote(booking::fieldText(product.field(QStringLiteral("saldocod")))) + QStringLiteral("')");
+        + QStringLiteral("','','','") + quote(v.volume) + QStringLiteral("', '")
+        + quote(ctx.orderCode) + sep + quote(v.productCode)
+        + QStringLiteral("','0','") + quantity + sep + quote(v.unit) + sep
+        + quote(v.unitPrice) + sep + quote(v.lineTotal) + QStringLiteral("','','")
+        + quote(v.ipiRate) + QStringLiteral("','','30001231','12/31/3000','")
+        + quote(v.productName) + sep + quantity + sep
+        + quote(stockCode) + QStringLiteral("')");
     state.connection->execute(sqlText);
+    if (ctx.observer)
+        ctx.observer->itemInserted(v);
     FECHA_CONSULTA(state);
 }

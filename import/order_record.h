@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class IBookingObserver;
+
 struct OrderRecord {
     qint32 orderNumber = 0;
     QString orderDateCompact, orderDateSlash;   // yyyymmdd, mm/dd/yyyy
@@ -39,4 +41,5 @@ struct OrderContext {
     QString consumerType = QStringLiteral("CONSUMIDOR FINAL");
     QString orderCode;                         // saida.sacod read back; empty until booked
     QStringList missingProducts;               // "barcode | name" of each product not found
+    IBookingObserver* observer = nullptr;      // told the values of every statement; null in the batch
 };

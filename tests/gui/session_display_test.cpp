@@ -1,7 +1,6 @@
 // Remote listing, navigation, status line and log on the real window with a scripted control.
 #include "session_fixture.h"
 
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QScrollBar>
 #include <QTest>
@@ -221,30 +220,6 @@ TEST_F(Display, NewestLineIsInViewAfterEveryNotificationWhereverTheUserScrolled)
         EXPECT_EQ(bar->value(), bar->maximum()) << caretMoved;
         EXPECT_TRUE(newestInView()) << caretMoved;
     }
-}
-
-TEST_F(Display, LongLogAppendsAtConstantCost)
-{
-    w.show();
-    // Each round appends a command line and a completion (which also moves the caret).
-    auto rounds = [this](int n) {
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < n; ++i) {
-            session->appendLog(QStringLiteral("Comando: recv PED%1.txt /tmp/PED%1.txt").arg(i));
-            session->itcFTP_StateChanged(12);
-        }
-        return t.nsecsElapsed();
-    };
-    const qint64 first = rounds(500);
-    rounds(9000);
-    const qint64 last = rounds(500);
-
-    EXPECT_EQ(w.txtLog->document()->blockCount(), 20000);
-    EXPECT_EQ(logLines().last(), QStringLiteral("operacao Completa"));
-    // A log rebuilt on every line would make the last appends tens of times slower.
-    EXPECT_LT(static_cast<double>(last), 4.0 * static_cast<double>(first))
-        << "first " << first / 1000000 << " ms, last " << last / 1000000 << " ms";
 }
 
 } // namespace

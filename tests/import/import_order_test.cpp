@@ -1,61 +1,12 @@
 // The import of one order file against a real Firebird database: booking, the duplicate check,
 // and that a failure anywhere leaves nothing of the order behind.
-#include "core/text_codec.h"
-#include "import/import_order.h"
-#include "import/erp_session.h"
-#include "support/fixed_clock.h"
-#include "support/test_database.h"
+#include "import_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
-
-class ImportFixture {
-public:
-    testdb::FirebirdTestDatabase db;
-    ImportState state;
-    RecordingReport report;
-    FixedClock clock;
-
-    // Opens the session as the batch does (Zelto.ini, ABRE_BANCO) and a second connection that
-    // sees only what was committed.
-    void open()
-    {
-        db.writeZeltoIni(db.folder());
-        state.sellerCode = QStringLiteral("2");
-        ASSERT_TRUE(ABRE_BANCO(state, db.folder(), report)) << report.criticals.join('\n').toStdString();
-        probe_ = db.connect();
-    }
-
-    // Writes an order file; `crlf` picks the line end, `cp1252` the encoding (else UTF-8).
-    QString write(const QString& name, const QStringList& lines, bool crlf = true, bool cp1252 = true)
-    {
-        const QString text = lines.join(crlf ? QStringLiteral("\r\n") : QStringLiteral("\n")) + (crlf ? "\r\n" : "\n");
-        const QString path = QDir(db.folder()).filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(cp1252 ? text::toCp1252(text) : text.toUtf8());
-        return path;
-    }
-
-    ImportResult import(const QString& path) { return IMPORTA_ZELTO(path, state, clock, report); }
-
-    // One value of the first row of a select, on the committed data.
-    QString value(const QString& sql)
-    {
-        auto rs = probe_->open(sql);
-        return rs->eof() ? QStringLiteral("<none>") : rs->field(QStringLiteral("v")).text;
-    }
-    int count(const QString& table)
-    {
-        return value(QStringLiteral("select count(*) as v from ") + table).toInt();
-    }
-
-private:
-    std::unique_ptr<IConnection> probe_;
-};
 
 QString importError(ImportFixture& f, const QString& path)
 {
@@ -217,4 +168,16 @@ TEST(ImportOrder, UnreadableFilesNameTheFileAndTouchNothing)
     EXPECT_TRUE(importError(f, QDir(f.db.folder()).filePath("PED903.txt")).startsWith("PED903.txt: não foi possível abrir"));
     EXPECT_EQ(f.count("saida"), orders);
     EXPECT_FALSE(f.state.connection->inTransaction());
+}
+
+TEST(ImportOrder, CharactersTheDatabaseLacksAreLoggedWithTheFile)
+{
+    ImportFixture f;   // a Windows-1252 database
+    f.open();
+    const QStringList lines{"NumeroPedido: 950", QStringLiteral("NomeCliente: Zoltán Erdős"),
+                            "ProdutoVendido: 7891234000019|caneta|1,50|2|3,00|0|"};
+    EXPECT_EQ(f.import(f.write("PED950.txt", lines, true, false)).outcome, ImportOutcome::Booked);
+    ASSERT_EQ(f.report.logs.size(), 1);
+    EXPECT_TRUE(f.report.logs[0].startsWith(QStringLiteral("PED950.txt: Caracteres sem representação")));
+    EXPECT_TRUE(f.report.logs[0].contains(QStringLiteral("Ő"))) << f.report.logs[0].toStdString();
 }

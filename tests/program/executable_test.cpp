@@ -1,5 +1,8 @@
 // The real program, started the way a scheduler would: no display it can reach.
+#include "core/ftp_ini.h"
 #include "support/process_result.h"
+#include "support/test_database.h"
+#include "support/unattended_rig.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +28,7 @@ using ProgramRun = ProcessResult;
 
 // Copies the program into `folder` (its application folder is where the executable lies) and
 // runs it there without a reachable display.
-ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000)
+ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000, const QStringList& arguments = {})
 {
     const QString exe = QDir(folder).filePath(QStringLiteral("pedidosftp"));
     QFile::remove(exe);
@@ -41,7 +44,7 @@ ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000)
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(QDir::tempPath());   // the folder must come from the executable, not the cwd
-    p.start(exe, {});
+    p.start(exe, arguments);
     return finishProcess(p, timeoutMs);
 }
 
@@ -86,4 +89,45 @@ TEST(Executable, AnUnattendedRunThatCannotBeCompletedEndsWithStatus1)
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.trimmed().isEmpty());
+}
+
+TEST(Executable, OptionsNeedNoDisplayAndAnUnknownOneEndsWithStatus2)
+{
+    QTemporaryDir dir;
+    ProgramRun r = runInFolder(dir.path(), 30000, {"--help"});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* text : {"--conferir", "--version", "ftp.ini", "Zelto.ini", "Situação de saída"})
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(text))) << text;
+    EXPECT_EQ(r.err, QString());   // no toolkit complaining about the display
+
+    r = runInFolder(dir.path(), 30000, {"--conferi", "PED1.txt"});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("--conferi") && r.err.contains("pedidosftp --help")) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+}
+
+TEST(Executable, ChecksAnOrderFileWithoutBookingIt)
+{
+    testdb::FirebirdTestDatabase db;
+    QTemporaryDir dir;
+    db.writeZeltoIni(dir.path());
+    FtpSettings seller;
+    seller.sellerCode = QStringLiteral("2");
+    writeFtpIni(dir.path(), seller);
+    const QString order = dir.filePath("PED42.txt");
+    QFile file(order);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(rig::orderFile(42));
+    file.close();
+
+    const ProgramRun r = runInFolder(dir.path(), 30000, {"--conferir", order});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("pedido 42: ainda não importado")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("resultado: seria importado sem problemas")) << r.out.toStdString();
+    EXPECT_EQ(r.err, QString());
+    EXPECT_TRUE(QFile::exists(order));
+    EXPECT_EQ(rig::bookedOrders(*db.connect()), (QMap<int, rig::Booked>{}));
 }
