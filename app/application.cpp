@@ -2,11 +2,54 @@
 
 #include "core/dialogs.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A folder only this user can enter, as Qt wants its runtime folder: made when missing, its
+// permissions set right when it is ours; empty when it cannot be had.
+QByteArray privateFolder(const QByteArray& path)
+{
+    ::mkdir(path.constData(), 0700);
+    struct stat st{};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    if ((st.st_mode & 07777) != 0700 && ::chmod(path.constData(), 0700) != 0)
+        return {};
+    return path;
+}
+
+} // namespace
+
+void prepareToolkit()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        qputenv("QT_QPA_PLATFORM", display ? "xcb;offscreen" : "offscreen");
+    }
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        QByteArray folder = privateFolder(QFile::encodeName(QDir::tempPath()) + "/pedidosftp-runtime-"
+                                          + QByteArray::number(::getuid()));
+        if (folder.isEmpty()) { // someone else's folder of that name: one of our own beside it
+            QByteArray unique = QFile::encodeName(QDir::tempPath()) + "/pedidosftp-runtime-XXXXXX";
+            if (::mkdtemp(unique.data()))
+                folder = unique;
+        }
+        if (!folder.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", folder);
+    }
+}
 
 void endWithUncaughtFailure(const QString& what, bool showBox)
 {

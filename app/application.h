@@ -4,6 +4,13 @@
 #include <QApplication>
 #include <QString>
 
+// Before the QApplication is made: picks the platform (offscreen when there is no display to
+// try, Qt's X11 platform with offscreen as its fallback otherwise), keeps Qt's own diagnostics
+// ("qt.*" categories: the display that could not be reached, the plugin that did not load) off
+// both output streams, and gives Qt a runtime folder of our own when XDG_RUNTIME_DIR is unset
+// (a scheduler's environment). QT_QPA_PLATFORM and QT_LOGGING_RULES set by the user still win.
+void prepareToolkit();
+
 // Names the failure on standard error (and in a critical box when `showBox`), then ends the
 // process at once with status 1.
 [[noreturn]] void endWithUncaughtFailure(const QString& what, bool showBox);

@@ -100,10 +100,10 @@ int main(int argc, char** argv)
         break;
     }
 
-    // Without a reachable display Qt would abort; fall back to the offscreen platform, which
-    // is how the program knows it runs headless.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    // Without a reachable display Qt would abort; the offscreen platform is the fallback, and
+    // how the program knows it runs headless.
+    prepareToolkit();
     PedidosApplication app(argc, argv);
+    installQtTranslation();
     return runGuarded([&] { return run(app); }, app.headless());
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Message boxes, confirmation and input box of the program, behind one interface: with a
-// display they are Qt's modal boxes; headless (a scheduler, a server) every text goes to
-// standard error and nothing waits for an answer. Tests use a double.
+// display they are Qt's modal boxes; headless (a scheduler, a server) the boxes and what needs a
+// person go to standard error, the log lines to standard output, and nothing waits for an
+// answer. Tests use a double.
 #include <QString>
 #include <optional>
 
@@ -24,9 +25,19 @@ public:
     // Input box with an empty answer field. Headless, or cancelled: no answer.
     virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
 
-    // A log or progress line (without line end). Headless: written to standard error;
+    // A log or progress line (without line end). Headless: written to standard output;
     // with a display the window shows it and this does nothing.
     virtual void trace(const QString& line) = 0;
+
+    // Something a person has to look at that the window shows in its log only, never in a box
+    // (a command the server refused, an order booked without some of its products). Headless it
+    // is a line on standard error, like a box. Icon::Critical also marks the run as failed.
+    virtual void alert(const QString& text, Icon icon = Icon::Critical)
+    {
+        (void)text;
+        if (icon == Icon::Critical)
+            markFailure();
+    }
 
     virtual bool headless() const = 0;
 

@@ -34,32 +34,39 @@ QString HeadlessDialogs::boxLine(const QString& kind, const QString& text, const
     return line + oneLine(text);
 }
 
-void HeadlessDialogs::writeLine(const QString& line)
+void HeadlessDialogs::writeLine(std::FILE* stream, const QString& line)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out_);
-    std::fflush(out_);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
 }
 
 void HeadlessDialogs::message(const QString& text, Icon icon, const QString& title)
 {
     failed_ = true;
-    writeLine(boxLine(kindOf(icon), text, title));
+    writeLine(err_, boxLine(kindOf(icon), text, title));
 }
 
 bool HeadlessDialogs::confirm(const QString& text, const QString& title)
 {
-    writeLine(boxLine(QStringLiteral("PERGUNTA"), text, title) + QStringLiteral(" -> Não (sem tela para responder)"));
+    writeLine(err_, boxLine(QStringLiteral("PERGUNTA"), text, title) + QStringLiteral(" -> Não (sem tela para responder)"));
     return false;
 }
 
 std::optional<QString> HeadlessDialogs::input(const QString& prompt, const QString& title)
 {
-    writeLine(boxLine(QStringLiteral("ENTRADA"), prompt, title) + QStringLiteral(" -> sem resposta (sem tela para responder)"));
+    writeLine(err_, boxLine(QStringLiteral("ENTRADA"), prompt, title) + QStringLiteral(" -> sem resposta (sem tela para responder)"));
     return std::nullopt;
 }
 
 void HeadlessDialogs::trace(const QString& line)
 {
-    writeLine(oneLine(line));
+    writeLine(out_, oneLine(line));
+}
+
+void HeadlessDialogs::alert(const QString& text, Icon icon)
+{
+    if (icon == Icon::Critical)
+        failed_ = true;
+    writeLine(err_, boxLine(kindOf(icon), text, QString()));
 }

@@ -5,17 +5,19 @@
 
 #include <cstdio>
 
-// No display: every box and trace line becomes one UTF-8 line on standard error (or the
-// stream given, for tests). Nothing waits: a confirmation is answered No, an input box gets
-// no answer.
+// No display: every box, alert and trace line becomes one UTF-8 line. Log and progress lines
+// go to standard output; boxes and alerts, what a person must read, to standard error (a
+// scheduler mails or records that stream). Tests pass streams of their own. Nothing waits: a
+// confirmation is answered No, an input box gets no answer.
 class HeadlessDialogs final : public IDialogs {
 public:
-    explicit HeadlessDialogs(std::FILE* out = stderr) : out_(out) {}
+    explicit HeadlessDialogs(std::FILE* out = stdout, std::FILE* err = stderr) : out_(out), err_(err) {}
 
     void message(const QString& text, Icon icon = Icon::None, const QString& title = QString()) override;
     bool confirm(const QString& text, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
     void trace(const QString& line) override;
+    void alert(const QString& text, Icon icon = Icon::Critical) override;
     bool headless() const override { return true; }
     void markFailure() override { failed_ = true; }
     bool failureReported() const override { return failed_; }
@@ -25,8 +27,9 @@ public:
     static QString boxLine(const QString& kind, const QString& text, const QString& title);
 
 private:
-    void writeLine(const QString& line);
+    static void writeLine(std::FILE* stream, const QString& line);
 
     std::FILE* out_;
+    std::FILE* err_;
     bool failed_ = false;
 };

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -24,21 +23,23 @@ namespace {
 // headless), progress on the status line.
 class WindowImportReport final : public IImportReport {
 public:
-    WindowImportReport(IDialogs& dialogs, FtpSession& session, QLabel* status)
-        : dialogs_(dialogs), session_(session), status_(status) {}
+    WindowImportReport(IDialogs& dialogs, FtpSession& session) : dialogs_(dialogs), session_(session) {}
     void critical(const QString& text) override { dialogs_.message(text, Icon::Critical); }
     void log(const QString& line) override { session_.appendLog(line); }
+    void warning(const QString& line) override
+    {
+        session_.appendLog(line);
+        dialogs_.alert(line, Icon::Exclamation);
+    }
     void progress(const QString& line) override
     {
-        status_->setText(line);
-        status_->adjustSize();
+        session_.showStatus(line);
         dialogs_.trace(line);
     }
 
 private:
     IDialogs& dialogs_;
     FtpSession& session_;
-    QLabel* status_;
 };
 } // namespace
 
@@ -60,7 +61,7 @@ AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, IClock& clock
     });
     localLists_ = std::make_unique<LocalLists>(window_.localWidgets(), dialogs_, *drives);
     transfers_ = std::make_unique<Transfers>(*session_, *localLists_);
-    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_, window_.lblStatus);
+    report_ = std::make_unique<WindowImportReport>(dialogs_, *session_);
 
     window_.installEventFilter(this);
     window_.txtLog->installEventFilter(this);
@@ -128,16 +129,19 @@ bool AppWindow::runUnattended()
     QString lockError;
     if (!lock.tryAcquire(applicationFolder_, &lockError)) {
         // Nothing is touched: not the server, not the local folder, not ftp.ini.
-        std::fputs((QStringLiteral("pedidosftp: ") + lockError + QLatin1Char('\n')).toUtf8().constData(), stderr);
-        std::fflush(stderr);
-        dialogs_.markFailure();
+        dialogs_.alert(lockError);
         return false;
     }
 
+    // A server that cannot be reached fails every command of these steps alike: it is told once
+    // below, with the first step's report, instead of once per command.
+    session_->setReportRefusals(false);
     const bool connected = session_->CONECTA();
+    const QString firstRefusal = session_->lastRefusal();
     const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
     session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
+    session_->setReportRefusals(true);
 
     std::optional<QString> keepFolder;
     if (connected && inFolder && session_->lastListingSucceeded()) {
@@ -148,10 +152,13 @@ bool AppWindow::runUnattended()
         // Listing whatever folder the login landed in would fetch and delete the wrong files and
         // store that folder in ftp.ini: nothing is fetched, the configured folder is kept.
         keepFolder = configuredFolder;
-        dialogs_.markFailure();
-        session_->appendLog(QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
-                                           "os pedidos já presentes na pasta local serão importados.")
-                                .arg(window_.txtAddress->text(), configuredFolder));
+        const QString reason = firstRefusal.isEmpty() ? session_->lastRefusal() : firstRefusal;
+        const QString text = QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
+                                            "os pedidos já presentes na pasta local serão importados.")
+                                 .arg(window_.txtAddress->text(), configuredFolder)
+            + (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+        session_->appendLog(text);
+        dialogs_.alert(text);
     }
 
     BOTAO_IMPORTA(keepFolder);
@@ -181,9 +188,11 @@ BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFo
     if (summary.sessionOpened)
         session_->appendLog(summary.summaryLine());
     if (!summary.otherFiles.isEmpty()) {
-        session_->appendLog(QStringLiteral("Atenção: arquivos que não são pedidos (.txt) ficaram na pasta local %1 e "
-                                           "já não estão no servidor: %2")
-                                .arg(localLists_->path(), summary.otherFiles.join(QStringLiteral(", "))));
+        const QString text = QStringLiteral("Atenção: arquivos que não são pedidos (.txt) ficaram na pasta local %1 e "
+                                            "já não estão no servidor: %2")
+                                 .arg(localLists_->path(), summary.otherFiles.join(QStringLiteral(", ")));
+        session_->appendLog(text);
+        dialogs_.alert(text, Icon::Exclamation);
     }
     return summary;
 }

@@ -71,9 +71,10 @@ frmFTP::frmFTP(QWidget* parent)
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 
     fraStatus = place(new QGroupBox(QStringLiteral("Status"), this), "fraStatus", 1080, 1560, 5775, 615);
-    // The status line and the remote folder label grow with their text; they get the width of
-    // their frame from the start, so a longer text is never cut (left-aligned, it looks the same).
+    // The status line keeps the width of its frame: a longer text is cut to it by the session,
+    // whole in the tooltip. Plain text: a server's reply is never taken for markup.
     lblStatus = place(new QLabel(QStringLiteral("Pronto"), fraStatus), "lblStatus", 480, 240, 5175, 255);
+    lblStatus->setTextFormat(Qt::PlainText);
 
     cmdConecta = place(new QPushButton(QStringLiteral("&Conectar com o Host Remoto"), this), "cmdConecta", 1080, 2280, 5775, 375);
     Command1 = place(new WrappingButton(QStringLiteral("Gravar Configurações"), this), "Command1", 7080, 1920, 1335, 735);
@@ -89,6 +90,7 @@ frmFTP::frmFTP(QWidget* parent)
 
     fraRemote = place(new QGroupBox(QStringLiteral("Host Remoto"), this), "fraRemote", 5040, 2760, 3375, 4215);
     lblRemoteDirectory = place(new QLabel(QStringLiteral("/"), fraRemote), "lblRemoteDirectory", 240, 360, 2895, 240);
+    lblRemoteDirectory->setTextFormat(Qt::PlainText); // a folder named "<b>" is shown as named
     lstRemote = place(new QListWidget(fraRemote), "lstRemote", 240, 720, 2895, 2595);
     lstRemote->setSelectionMode(QAbstractItemView::ExtendedSelection);
     cmdMkDir = place(new QPushButton(QStringLiteral("&MkDir"), fraRemote), "cmdMkDir", 240, 3360, 1215, 375);

@@ -71,8 +71,13 @@ bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
         // that other command's.
         const bool replaced = serial != commandSerial_;
         succeeded = !replaced && control_.LastSucceeded();
-        if (!replaced && !succeeded)
-            dialogs_.markFailure();
+        if (!replaced && !succeeded) {
+            lastRefusal_ = control_.ResponseInfo();
+            if (reportRefusals_)
+                dialogs_.alert(QStringLiteral("Comando \"%1\" sem sucesso: %2").arg(command.text(), lastRefusal_));
+            else
+                dialogs_.markFailure();
+        }
         if (refresh) {
             ATUALIZA_LISTA();
             AGUARDA();
@@ -223,34 +228,32 @@ void FtpSession::itcFTP_StateChanged(int state)
     }
     if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted)
         showStatus(status, state != ftpstate::Error);
-    // Keep the newest line in view. A caret already at the end stays there as lines are
-    // appended; moving it again would only lay the log out once more.
+    // The newest line in view, wherever the user left the caret or the scroll bar. Both calls
+    // lay out only the lines around the end, however long the log is.
     QTextCursor caret = w_.txtLog->textCursor();
     if (!caret.atEnd() || caret.hasSelection()) {
         caret.movePosition(QTextCursor::End);
-        w_.txtLog->setTextCursor(caret);
+        w_.txtLog->setTextCursor(caret); // scrolls it into view
+    } else {
+        w_.txtLog->ensureCursorVisible();
     }
 }
 
 void FtpSession::showStatus(const QString& status, bool fixedText)
 {
     QLabel* label = w_.lblStatus;
-    label->setText(status);
-    if (!fixedText) { // a server's report: measured each time
-        label->adjustSize();
+    if (fixedText) {
+        // The fixed texts fit the line: shown as they are, never measured.
+        label->setText(status);
+        if (!label->toolTip().isEmpty())
+            label->setToolTip(QString());
         return;
     }
-    if (label->font() != statusFont_) {
-        statusSizes_.clear();
-        statusFont_ = label->font();
-    }
-    const auto known = statusSizes_.constFind(status);
-    if (known != statusSizes_.constEnd()) {
-        label->resize(*known);
-        return;
-    }
-    label->adjustSize();
-    statusSizes_.insert(status, label->size());
+    // A report of any length stays inside the frame, cut with "…"; the whole text is the tooltip
+    // (and a line of the log).
+    const QString oneLine = QString(status).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    label->setText(label->fontMetrics().elidedText(oneLine, Qt::ElideRight, label->contentsRect().width()));
+    label->setToolTip(status);
 }
 
 void FtpSession::executeUnlogged(const FtpCommand& command)

@@ -6,10 +6,7 @@
 #include "gui/remote_widgets.h"
 #include "ftp/transfer_control.h"
 
-#include <QFont>
-#include <QHash>
 #include <QObject>
-#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -36,8 +33,16 @@ public:
     // the remaining steps. Returns whether the command itself ran to a successful end: false
     // when it raised a failure, when the server refused it, and when another command started
     // during the wait cancelled it. A failure of the refresh alone does not change the result.
-    // A command the server refused also marks the run as failed (unattended exit status).
+    // A command the server refused also marks the run as failed (unattended exit status) and,
+    // while refusals are reported, is named through IDialogs::alert with the server's report.
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
+
+    // Whether EXECUTA_COMANDO names each refused command through IDialogs::alert (on by
+    // default). The unattended run turns it off while it connects and enters its folder, and
+    // reports the outcome of those steps once.
+    void setReportRefusals(bool on) { reportRefusals_ = on; }
+    // The control's report of the last command that did not succeed (empty until one failed).
+    const QString& lastRefusal() const { return lastRefusal_; }
 
     // Waits until the control is idle, handling the window's events in between and sleeping
     // in the control (never more than kWaitSliceMs at a time) instead of spinning. Once the
@@ -74,6 +79,11 @@ public:
     // when the window closes). A command being waited for is taken as cancelled by it.
     void executeUnlogged(const FtpCommand& command);
 
+    // Shows `status` on the status line. `fixedText`: one of the session's own short texts, shown
+    // as it is; any other text (a server's report, the import's progress) is cut to the width of
+    // the Status frame, with the whole text as the line's tooltip.
+    void showStatus(const QString& status, bool fixedText = false);
+
     // Appends one line to the log box; every log line is also traced through IDialogs.
     void appendLog(const QString& line);
     // The log as plain text, lines separated by "\n".
@@ -100,7 +110,6 @@ public:
 
 private:
     void setConnected(bool connected);
-    void showStatus(const QString& status, bool fixedText);
 
     RemoteWidgets w_;
     ITransferControl& control_;
@@ -111,9 +120,6 @@ private:
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
-    // Fitted sizes of the status line for its fixed texts in the font they were measured in:
-    // a command brings about ten notifications, and measuring the text anew each time would
-    // cost more than the command itself.
-    QHash<QString, QSize> statusSizes_;
-    QFont statusFont_;
+    bool reportRefusals_ = true;
+    QString lastRefusal_;
 };

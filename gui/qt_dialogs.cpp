@@ -1,7 +1,11 @@
 #include "gui/qt_dialogs.h"
 
+#include <QCoreApplication>
 #include <QInputDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace {
 QString titleOrApplication(const QString& title)
@@ -22,6 +26,18 @@ QMessageBox::Icon boxIcon(Icon icon)
 }
 
 } // namespace
+
+QTranslator* installQtTranslation()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
+}
 
 void QtDialogs::message(const QString& text, Icon icon, const QString& title)
 {

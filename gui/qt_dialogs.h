@@ -2,7 +2,14 @@
 // The program's dialogs with a display: Qt's modal boxes, owned by the window.
 #include "core/dialogs.h"
 
+class QTranslator;
 class QWidget;
+
+// Loads Qt's own Brazilian Portuguese texts (qtbase_pt_BR.qm of Qt's translations folder, Debian
+// package qt6-translations-l10n), so standard buttons read "Sim", "Não", "Cancelar". Returns the
+// translator, owned by the application, or null when the file is not installed (the buttons then
+// stay in English).
+QTranslator* installQtTranslation();
 
 // Modal Qt boxes, owned by `parent` when given (the window).
 class QtDialogs final : public IDialogs {

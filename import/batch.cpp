@@ -136,10 +136,10 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
             break;
         case ImportOutcome::BookedWithMissingProducts:
             ++summary.bookedWithMissing;
-            report.log(QStringLiteral("%1: pedido %2 importado SEM os produtos: %3")
-                           .arg(fileName)
-                           .arg(result.orderNumber)
-                           .arg(result.missingProducts.join(QStringLiteral("; "))));
+            report.warning(QStringLiteral("%1: pedido %2 importado SEM os produtos: %3")
+                               .arg(fileName)
+                               .arg(result.orderNumber)
+                               .arg(result.missingProducts.join(QStringLiteral("; "))));
             break;
         case ImportOutcome::AlreadyBooked:
             ++summary.alreadyBooked;

@@ -43,6 +43,17 @@ bool missing(const std::optional<Field>& value)
     }
 }
 
+// Runs one step of the sales parameters; a database failure there names the step.
+template <typename Step>
+void inStep(const char* what, const Step& step)
+{
+    try {
+        step();
+    } catch (const DatabaseError& e) {
+        throw SalesParametersError(QString::fromUtf8(what), e);
+    }
+}
+
 qint16 toInt16(const Field& field, const char* column)
 {
     const double v = std::nearbyint(numberOf(field, column)); // rounds half to even
@@ -124,11 +135,13 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
     state.simplesRate = 0;
 
     // 7. The parameter row, joined with the company's own registration.
-    FECHA_CONSULTA(state);
-    state.query = state.connection->open(QStringLiteral(
-        "SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN INTERVENIENTE I "
-        "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
-    if (!state.query->eof()) {
+    inStep("a leitura dos parâmetros de venda (PARAM e INTERVENIENTE)", [&] {
+        FECHA_CONSULTA(state);
+        state.query = state.connection->open(QStringLiteral(
+            "SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN INTERVENIENTE I "
+            "ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
+        if (state.query->eof())
+            return;
         const Field companyStateField = state.query->field(QStringLiteral("inuf"));
         if (!companyStateField.isNull() && !text::trimSpaces(companyStateField.text).isEmpty())
             companyState = text::trimSpaces(companyStateField.text);
@@ -141,23 +154,27 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
         const Field simplesRate = state.query->field(QStringLiteral("icmssimples"));
         if (!simplesRate.isNull() && !text::trimSpaces(simplesRate.text).isEmpty())
             state.simplesRate = numberOf(simplesRate, "ICMSSIMPLES") / 100;
-    }
+    });
 
     // 8. The movement type of orders from this tool: one that moves neither stock nor finances.
-    FECHA_CONSULTA(state);
-    state.query = state.connection->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
-                                         + sql::quote(state.outgoingType.value_or(QString()))
-                                         + QStringLiteral("' AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"));
-    if (!state.query->eof())
-        state.movementType = toInt16(state.query->field(QStringLiteral("tmcod")), "TMCOD");
+    inStep("a leitura do tipo de movimento (TIPOMOVIMENTO)", [&] {
+        FECHA_CONSULTA(state);
+        state.query = state.connection->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
+                                             + sql::quote(state.outgoingType.value_or(QString()))
+                                             + QStringLiteral("' AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"));
+        if (!state.query->eof())
+            state.movementType = toInt16(state.query->field(QStringLiteral("tmcod")), "TMCOD");
+    });
 
     // 9. The internal ICMS rate of the company's state.
-    FECHA_CONSULTA(state);
-    state.icmsRate = 0.18;
-    state.query = state.connection->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='") + sql::quote(companyState)
-                                         + QStringLiteral("' AND ICALIQUOTA>0"));
-    if (!state.query->eof())
-        state.icmsRate = numberOf(state.query->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
+    inStep("a leitura da alíquota de ICMS (ICMS)", [&] {
+        FECHA_CONSULTA(state);
+        state.icmsRate = 0.18;
+        state.query = state.connection->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='")
+                                             + sql::quote(companyState) + QStringLiteral("' AND ICALIQUOTA>0"));
+        if (!state.query->eof())
+            state.icmsRate = numberOf(state.query->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
+    });
 
     // 10.
     FECHA_CONSULTA(state);
@@ -190,6 +207,10 @@ bool openImportSession(ImportState& state, const QString& executableFolder, IImp
 {
     try {
         return ABRE_BANCO(state, executableFolder, report, opener);
+    } catch (const SalesParametersError& e) {
+        report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
+                            .arg(databaseName(readZeltoIni(executableFolder)), e.step(), e.message()));
+        return false;
     } catch (const std::exception& e) {
         // The driver's text may name only the host: the message says which database it was.
         report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")

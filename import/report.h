@@ -1,6 +1,6 @@
 #pragma once
 // How the import tells the user what it does; the window implements it (message boxes, log,
-// status line; standard error when headless).
+// status line; when headless the log on standard output, boxes and warnings on standard error).
 #include <QString>
 
 class IImportReport {
@@ -10,6 +10,9 @@ public:
     virtual void critical(const QString& text) = 0;
     // A line of the log (missing products, replaced characters...).
     virtual void log(const QString& line) = 0;
-    // Progress of a long piece of work (the status line; a line on stderr when headless).
+    // A line of the log a person has to act on (an order booked without some of its products);
+    // headless it also goes where the boxes go.
+    virtual void warning(const QString& line) { log(line); }
+    // Progress of a long piece of work (the status line; a line on stdout when headless).
     virtual void progress(const QString& line) = 0;
 };

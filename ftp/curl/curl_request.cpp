@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include <cctype>
+#include <cerrno>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcFtp, "pedidos.ftp", QtWarningMsg)
@@ -249,9 +250,9 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
         h->easy = curl_easy_init();
     CURL* e = h->easy;
     curl_easy_reset(e);
-    char errbuf[CURL_ERROR_SIZE] = {};
     const QByteArray user = settings.user.toUtf8();
     const QByteArray pass = settings.password.toUtf8();
+    char errbuf[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, target.address.sftp ? "sftp" : "ftp");
@@ -350,6 +351,9 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     *reused = connectedBefore && connects == 0;
     res.error = QString::fromLocal8Bit(errbuf[0] ? errbuf : curl_easy_strerror(code));
     res.trustRefusal = h->trust.refusal(int(code));
+    long osErrno = 0;
+    curl_easy_getinfo(e, CURLINFO_OS_ERRNO, &osErrno);
+    res.osErrno = int(osErrno);
     const char* entry = nullptr;
     curl_easy_getinfo(e, CURLINFO_FTP_ENTRY_PATH, &entry);
     if (entry)
@@ -368,29 +372,88 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     return res;
 }
 
+namespace {
+
+// The common failures in the user's words. libcurl's own code decides where it is specific; the
+// server's reply code decides for refusals libcurl reports only in general terms.
+QString failureLead(int curlCode, int osErrno, int replyCode, const FtpServerAddress& address)
+{
+    const QString kind = address.sftp ? QStringLiteral("SFTP") : QStringLiteral("FTP");
+    const QString server = kind + QLatin1Char(' ') + address.hostAndPort();
+    switch (curlCode) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("Servidor %1 não encontrado: %2").arg(kind, address.host);
+    case CURLE_COULDNT_CONNECT:
+        return osErrno == ECONNREFUSED
+            ? QStringLiteral("Não foi possível conectar ao servidor %1: conexão recusada").arg(server)
+            : QStringLiteral("Não foi possível conectar ao servidor %1: servidor inacessível").arg(server);
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+        return QStringLiteral("Tempo esgotado aguardando o servidor %1").arg(server);
+    case CURLE_LOGIN_DENIED:
+        return QStringLiteral("Usuário ou senha recusados pelo servidor %1").arg(server);
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return QStringLiteral("O certificado TLS do servidor %1 não é confiável").arg(server);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+        return QStringLiteral("Falha na conexão segura (TLS) com o servidor %1").arg(server);
+    default:
+        break;
+    }
+    switch (replyCode) {
+    case 530:
+        return QStringLiteral("Usuário ou senha recusados pelo servidor %1").arg(server);
+    case 450:
+    case 550:
+    case 553:
+        return QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor %1").arg(server);
+    case 421:
+        return QStringLiteral("A conexão com o servidor %1 caiu").arg(server);
+    default:
+        break;
+    }
+    switch (curlCode) {
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_UPLOAD_FAILED:
+        return QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor %1").arg(server);
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return QStringLiteral("A conexão com o servidor %1 caiu").arg(server);
+    default:
+        break;
+    }
+    if (replyCode >= 400)
+        return QStringLiteral("O servidor %1 recusou o pedido").arg(server);
+    return QStringLiteral("Falha na comunicação com o servidor %1").arg(server);
+}
+
+// The lead, the server's own reply when it refused, and libcurl's code for support.
+QString failureText(int curlCode, int osErrno, const QString& reply, const FtpServerAddress& address)
+{
+    const int replyCode = reply.left(3).toInt();
+    QString text = failureLead(curlCode, osErrno, replyCode, address);
+    if (replyCode >= 400)
+        text += QStringLiteral(": ") + reply;
+    if (curlCode != CURLE_OK)
+        text += QStringLiteral(" (curl %1)").arg(curlCode);
+    return text;
+}
+
+} // namespace
+
 QString describeFailure(const RequestResult& result, const FtpServerAddress& address)
 {
     if (!result.trustRefusal.isEmpty())
         return result.trustRefusal;
-    const QString server = address.host + QLatin1Char(':') + QString::number(address.port);
-    if (result.lastReplyCode() >= 400)
-        return result.lastReply;
-    const QString code = QStringLiteral(" (curl %1: %2)").arg(result.curlCode).arg(result.error);
-    switch (result.curlCode) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return QStringLiteral("Servidor FTP não encontrado: %1").arg(address.host) + code;
-    case CURLE_COULDNT_CONNECT:
-        return QStringLiteral("Não foi possível conectar ao servidor FTP %1").arg(server) + code;
-    case CURLE_OPERATION_TIMEDOUT:
-        return QStringLiteral("Tempo esgotado aguardando o servidor FTP %1").arg(server) + code;
-    case CURLE_LOGIN_DENIED:
-        return QStringLiteral("Usuário ou senha recusados pelo servidor FTP %1").arg(server) + code;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_USE_SSL_FAILED:
-        return QStringLiteral("Falha na conexão segura (TLS) com o servidor FTP %1").arg(server) + code;
-    default:
-        return QStringLiteral("Falha na comunicação com o servidor FTP %1").arg(server) + code;
-    }
+    return failureText(result.curlCode, result.osErrno, result.lastReply, address);
+}
+
+QString describeRefusal(const QString& reply, const FtpServerAddress& address)
+{
+    return failureText(CURLE_OK, 0, reply, address);
 }

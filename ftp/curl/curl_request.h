@@ -66,6 +66,7 @@ struct RequestResult {
     QString pwdReply;          // the last "257" reply
     QString error;             // libcurl's error text
     QString trustRefusal;      // why the server's host key or certificate was refused, if it was
+    int osErrno = 0;           // the system's error of the last connect (ECONNREFUSED...)
     bool cancelled = false;
     bool connectionKept = false;  // a logged-in connection stays cached for the next request
     QByteArray entryPath;      // the login folder as the server names it (empty if unknown)
@@ -103,6 +104,12 @@ private:
                               bool connectedBefore, bool* reused);
 };
 
-// The report of a failed request for ResponseInfo: the server's own reply when it refused,
-// otherwise what went wrong on the way to it.
+// The report of a failed request for ResponseInfo, in Portuguese: what went wrong (connection
+// refused, server not found, time-out, login refused, certificate not trusted, file not found or
+// no permission, connection lost), the server's own reply when it refused, and libcurl's code:
+// "Usuário ou senha recusados pelo servidor FTP h:21: 530 Login incorrect. (curl 67)". A host key
+// or certificate the checks refused is described by them (server_trust.h).
 QString describeFailure(const RequestResult& result, const FtpServerAddress& address);
+
+// The same for a refusal that came as the reply to a quoted command ("550 ..." to a DELE).
+QString describeRefusal(const QString& reply, const FtpServerAddress& address);

@@ -237,7 +237,7 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
         return failure(describeFailure(r, target.address));
     const int code = r.quoteReply.left(3).toInt();
     if (code < 200 || code >= 400)
-        return failure(r.quoteReply.isEmpty() ? r.lastReply : r.quoteReply);
+        return failure(describeRefusal(r.quoteReply.isEmpty() ? r.lastReply : r.quoteReply, target.address));
     return success();
 }
 

@@ -15,6 +15,14 @@
 // Readable texts in test failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+// A report for a file or folder the server does not have or does not let us at: in Portuguese,
+// followed by the server's own 550 reply.
+inline bool notFound(const QString& report)
+{
+    return report.startsWith(QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor FTP "))
+        && report.contains(QLatin1String(": 550 "));
+}
+
 struct CurlDriver {
     CurlTransferControl control;
     QList<int> states;          // notifications of the last command

@@ -61,7 +61,7 @@ TEST(CurlControl, SessionOnPyftpdlib)
     // A missing folder fails with the server's reply and leaves the folder as it was.
     EXPECT_FALSE(ftp.run("cd", {"nao existe"}));
     EXPECT_EQ(ftp.finalState(), 11);
-    EXPECT_TRUE(ftp.control.ResponseInfo().startsWith("550")) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_TRUE(notFound(ftp.control.ResponseInfo())) << ftp.control.ResponseInfo().toStdString();
     EXPECT_EQ(ftp.pwd(), "/pedidos do dia");
 
     // Download: content equal, no .part left; an existing local file is never overwritten.
@@ -77,7 +77,7 @@ TEST(CurlControl, SessionOnPyftpdlib)
     const QString missing = local.filePath("NAO.txt");
     EXPECT_FALSE(ftp.run("recv", {"NAO.txt", missing}));
     EXPECT_EQ(ftp.finalState(), 11);
-    EXPECT_TRUE(ftp.control.ResponseInfo().startsWith("550")) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_TRUE(notFound(ftp.control.ResponseInfo())) << ftp.control.ResponseInfo().toStdString();
     EXPECT_FALSE(QFile::exists(missing));
     EXPECT_FALSE(QFile::exists(missing + ".part"));
 
@@ -92,7 +92,7 @@ TEST(CurlControl, SessionOnPyftpdlib)
     ASSERT_TRUE(ftp.run("delete", {"PED 1.txt"})) << ftp.control.ResponseInfo().toStdString();
     EXPECT_FALSE(server.exists("PED 1.txt"));
     EXPECT_FALSE(ftp.run("delete", {"PED 1.txt"}));
-    EXPECT_TRUE(ftp.control.ResponseInfo().startsWith("550")) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_TRUE(notFound(ftp.control.ResponseInfo())) << ftp.control.ResponseInfo().toStdString();
 
     // Upload, absolute and relative remote paths (a doubled "/" as the window may send).
     ASSERT_TRUE(ftp.run("send", {first, "//pedidos do dia/enviado 1.txt"})) << ftp.control.ResponseInfo().toStdString();

@@ -1,13 +1,16 @@
-// The two dialog implementations: standard error without a display, Qt's boxes with one.
+// The two dialog implementations: standard output and error without a display, Qt's boxes (in
+// Portuguese) with one.
 #include "core/headless_dialogs.h"
 #include "gui/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,11 +47,13 @@ void onNextModal(std::function<void(QWidget*)> act)
 
 } // namespace
 
-TEST(HeadlessDialogs, EveryBoxIsOneLineOnStandardErrorAndNothingWaits)
+TEST(HeadlessDialogs, LogLinesOnStandardOutputBoxesAndAlertsOnStandardErrorNothingWaits)
 {
     std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    HeadlessDialogs d(out);
+    ASSERT_NE(err, nullptr);
+    HeadlessDialogs d(out, err);
     EXPECT_TRUE(d.headless());
     EXPECT_FALSE(d.failureReported());
 
@@ -56,28 +61,36 @@ TEST(HeadlessDialogs, EveryBoxIsOneLineOnStandardErrorAndNothingWaits)
     EXPECT_FALSE(d.failureReported());   // a trace line is no failure
     EXPECT_FALSE(d.confirm(QStringLiteral("Apagar?"), QString()));
     EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QStringLiteral("MkDir")), std::nullopt);
-    EXPECT_FALSE(d.failureReported());
+    d.alert(QStringLiteral("Atenção: NOTA.csv ficou na pasta local"), Icon::Exclamation);
+    EXPECT_FALSE(d.failureReported());   // a warning is no failure either
+    d.trace(QStringLiteral("operacao Completa"));
     d.message(QStringLiteral("Erro na aplicação FTP\r\nsegunda linha"), Icon::Critical);
     EXPECT_TRUE(d.failureReported());
     d.message(QStringLiteral("Drive Error"), Icon::Exclamation, QStringLiteral("Disco"));
+    d.alert(QStringLiteral("Comando \"recv PED1.txt\" sem sucesso"));
 
-    const QList<QByteArray> lines = contentOf(out).split('\n');
-    ASSERT_EQ(lines.size(), 6) << contentOf(out).toStdString();
-    EXPECT_EQ(lines[0], "Comando: cd /pedidos");
-    EXPECT_TRUE(lines[1].startsWith("[PERGUNTA] Apagar?"));
-    EXPECT_TRUE(lines[2].startsWith("[ENTRADA] MkDir: Nome da pasta:"));
+    EXPECT_EQ(contentOf(out), "Comando: cd /pedidos\noperacao Completa\n");
+    const QList<QByteArray> lines = contentOf(err).split('\n');
+    ASSERT_EQ(lines.size(), 7) << contentOf(err).toStdString();
+    EXPECT_TRUE(lines[0].startsWith("[PERGUNTA] Apagar?"));
+    EXPECT_TRUE(lines[1].startsWith("[ENTRADA] MkDir: Nome da pasta:"));
+    EXPECT_EQ(QString::fromUtf8(lines[2]), QStringLiteral("[AVISO] Atenção: NOTA.csv ficou na pasta local"));
     EXPECT_EQ(QString::fromUtf8(lines[3]), QStringLiteral("[ERRO] Erro na aplicação FTP | segunda linha"));
     EXPECT_EQ(lines[4], "[AVISO] Disco: Drive Error");
-    EXPECT_EQ(lines[5], "");
+    EXPECT_EQ(lines[5], "[ERRO] Comando \"recv PED1.txt\" sem sucesso");
+    EXPECT_EQ(lines[6], "");
     std::fclose(out);
+    std::fclose(err);
 
-    HeadlessDialogs quiet(std::tmpfile());
-    quiet.markFailure();
-    EXPECT_TRUE(quiet.failureReported());
+    HeadlessDialogs alerted(std::tmpfile(), std::tmpfile());
+    alerted.alert(QStringLiteral("Sem conexão com 127.0.0.1"));
+    EXPECT_TRUE(alerted.failureReported());
 }
 
-TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
+TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClickedOnPortugueseButtons)
 {
+    QTranslator* portuguese = installQtTranslation();
+    ASSERT_NE(portuguese, nullptr) << "qtbase_pt_BR.qm is missing (package qt6-translations-l10n)";
     QtDialogs d;
     EXPECT_FALSE(d.headless());
 
@@ -102,6 +115,8 @@ TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
         seenIcon = box->icon();
         seenTitle = box->windowTitle();
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("&Sim"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), QStringLiteral("&Não"));
         box->defaultButton()->click();
     });
     EXPECT_TRUE(d.confirm(QStringLiteral("Apagar PED1.txt?"), QStringLiteral("Apagar")));
@@ -113,10 +128,15 @@ TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClicked)
     onNextModal([](QWidget* w) {
         auto* dlg = qobject_cast<QInputDialog*>(w);
         ASSERT_NE(dlg, nullptr);
+        const auto* buttons = dlg->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
         dlg->setTextValue(QStringLiteral("nova pasta"));
         dlg->accept();
     });
     EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::optional<QString>("nova pasta"));
     onNextModal([](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
     EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::nullopt);
+    QCoreApplication::removeTranslator(portuguese);
+    delete portuguese;
 }

@@ -214,6 +214,7 @@ TEST_F(Commands, RefusedReplyIsShownAndTheFolderIsStillListed)
 
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_TRUE(dialogs.failureReported());
+    EXPECT_EQ(dialogs.alerts, QStringList{"Comando \"cd nada\" sem sucesso: 550 pasta inexistente"});   // headless: stderr
     EXPECT_EQ(executedTexts(), (QStringList{"cd nada", "dir", "pwd"}));
     const QStringList log = logLines();
     EXPECT_EQ(log.mid(0, 2), (QStringList{"Comando: cd nada", "550 pasta inexistente"}));

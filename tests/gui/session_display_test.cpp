@@ -1,6 +1,8 @@
 // Remote listing, navigation, status line and log on the real window with a scripted control.
 #include "session_fixture.h"
 
+#include <QGroupBox>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -88,6 +90,12 @@ TEST_F(Listing, FolderLabelShowsTheFirstPieceOfThePwdAnswer)
     EXPECT_EQ(w.lblRemoteDirectory->size(), w.lblRemoteDirectory->sizeHint());
     EXPECT_EQ(executedTexts(), (QStringList{"dir", "pwd"}));
 
+    // A name that looks like markup is shown as the server named it.
+    control.script(QStringLiteral("pwd"), answer(QStringLiteral("/loja/<b>novos</b>")));
+    session->ATUALIZA_LISTA();
+    EXPECT_GE(w.lblRemoteDirectory->sizeHint().width(),
+              w.lblRemoteDirectory->fontMetrics().horizontalAdvance(QStringLiteral("/loja/<b>novos</b>")));
+
     const QString longPath = QStringLiteral("/") + QString(1500, QLatin1Char('d'));
     control.script(QStringLiteral("pwd"), answer(longPath));
     session->ATUALIZA_LISTA();
@@ -154,8 +162,22 @@ TEST_F(Display, StatusLineAndLogFollowTheStates)
     EXPECT_EQ(w.lblStatus->text(), QStringLiteral("530 Login incorreto."));
     EXPECT_EQ(logLines().last(), QStringLiteral("530 Login incorreto."));
 
+    // A report longer than the line stays inside the Status frame, whole in the tooltip.
+    refused.report = QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor FTP "
+                                    "ftp.loja.exemplo.com.br:21: 550 /pedidos/PEDIDO DE VENDA 2024-0001.txt: "
+                                    "No such file or directory. (curl 78)");
+    control.script(QStringLiteral("dir"), refused);
+    control.Execute(FtpCommand{"dir", {}});
+    session->itcFTP_StateChanged(11);
+    EXPECT_EQ(logLines().last(), refused.report);
+    EXPECT_EQ(w.lblStatus->toolTip(), refused.report);
+    EXPECT_TRUE(w.lblStatus->text().endsWith(QChar(0x2026))) << w.lblStatus->text().toStdString();
+    EXPECT_TRUE(w.fraStatus->rect().contains(w.lblStatus->geometry()));
+    EXPECT_LE(w.lblStatus->fontMetrics().horizontalAdvance(w.lblStatus->text()), w.lblStatus->contentsRect().width());
+
     session->itcFTP_StateChanged(12);
     EXPECT_EQ(w.lblStatus->text(), QStringLiteral("operacao Completa"));
+    EXPECT_EQ(w.lblStatus->toolTip(), QString());
     EXPECT_EQ(logLines().last(), QStringLiteral("operacao Completa"));
 
     // Unknown numbers change nothing but still bring the caret to the end.
@@ -171,6 +193,33 @@ TEST_F(Display, StatusLineAndLogFollowTheStates)
     }
     // Every log line was traced, in order.
     EXPECT_EQ(dialogs.traces, logLines());
+}
+
+TEST_F(Display, NewestLineIsInViewAfterEveryNotificationWhereverTheUserScrolled)
+{
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < 200; ++i)
+        session->appendLog(QStringLiteral("Comando: recv PED%1.txt /tmp/PED%1.txt").arg(i));
+    QScrollBar* bar = w.txtLog->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    // The line at the foot of the log box is its last line.
+    const auto newestInView = [&] {
+        const QPoint foot(4, w.txtLog->viewport()->height() - w.txtLog->fontMetrics().height() / 2);
+        return w.txtLog->cursorForPosition(foot).blockNumber() == w.txtLog->document()->blockCount() - 1;
+    };
+    // The user scrolled the log up, caret left at the end; then with the caret elsewhere too.
+    for (const bool caretMoved : {false, true}) {
+        bar->setValue(0);
+        if (caretMoved)
+            w.txtLog->moveCursor(QTextCursor::Start);
+        ASSERT_FALSE(newestInView());
+        session->appendLog(QStringLiteral("Comando: dir"));
+        session->itcFTP_StateChanged(caretMoved ? 8 : 12);
+        EXPECT_TRUE(w.txtLog->textCursor().atEnd()) << caretMoved;
+        EXPECT_EQ(bar->value(), bar->maximum()) << caretMoved;
+        EXPECT_TRUE(newestInView()) << caretMoved;
+    }
 }
 
 } // namespace

@@ -49,12 +49,14 @@ TEST(SessionOnServer, ConnectBrowseRefuseAndDisconnect)
     EXPECT_EQ(w.lblStatus->text(), QStringLiteral("operacao Completa"));
     EXPECT_EQ(server.loginCount(), 1);
 
-    // A refused command: the server's reply in the log, no box, the folder listed as it is.
+    // A refused command: what failed, with the server's reply, in the log; no box; the folder
+    // listed as it is.
     EXPECT_FALSE(session.EXECUTA_COMANDO(FtpCommand{"cd", {"nao existe"}}, true));
     const QStringList log = session.logText().split('\n');
     const qsizetype cd = log.indexOf(QStringLiteral("Comando: cd nao existe"));
     ASSERT_GE(cd, 0);
-    EXPECT_TRUE(log.value(cd + 1).startsWith(QStringLiteral("550"))) << log.value(cd + 1).toStdString();
+    EXPECT_TRUE(log.value(cd + 1).startsWith(QStringLiteral("Arquivo ou pasta não encontrado")) && log.value(cd + 1).contains(": 550 "))
+        << log.value(cd + 1).toStdString();
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(w.lblRemoteDirectory->text(), QStringLiteral("/pedidos"));
 

@@ -183,6 +183,20 @@ TEST(Batch, NoFileIsTouchedWhenFtpIniOrTheDatabaseStopsTheBatch)
         untouched(rig, rig.run());
         EXPECT_TRUE(rig.report.criticals.value(0).contains(z.databasePath)) << rig.report.criticals.value(0).toStdString();
     }
+    {   // the database opens, but a sales parameter read there is out of range: the message says so
+        BatchRig rig;
+        rig.order("PED1.txt", 301);
+        auto c = rig.db.connect();
+        c->execute("insert into tipomovimento (tmcod, tmdesc, tmestoque, tmfinanceiro, tipo) values (40000,'WEB','NAO','NAO','S')");
+        c->execute("update param set tiposaida='WEB'");
+        c.reset();
+        untouched(rig, rig.run());
+        const QString message = rig.report.criticals.value(0);
+        EXPECT_TRUE(message.startsWith(QStringLiteral("O banco de dados \"%1\" (de Zelto.ini) foi aberto, mas a leitura do tipo "
+                                                      "de movimento (TIPOMOVIMENTO) falhou: ").arg(rig.db.settings().databasePath)))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains("40000")) << message.toStdString();
+    }
 }
 
 TEST(Batch, AnArchiveThatCannotBeWrittenKeepsTheSourceAndSaysWhy)

@@ -81,13 +81,18 @@ TEST(BatchExecutable, ServerDownStillBooksTheLocalOrdersAndEndsWithStatus1)
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 1);
 
-    const QString& err = r.err;
-    const QStringList lines = err.split('\n');
-    EXPECT_EQ(lines.filter(QRegularExpression("^Importando PED90[12]\\.txt")).size(), 2) << err.toStdString();
-    EXPECT_EQ(lines.filter("Pedidos: ").size(), 1) << err.toStdString();
+    // The log on standard output; on standard error what a person must see: the server that
+    // could not be reached, told once, and the file left behind.
+    const QStringList lines = r.out.split('\n');
+    EXPECT_EQ(lines.filter(QRegularExpression("^Importando PED90[12]\\.txt")).size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines.filter("Pedidos: ").size(), 1) << r.out.toStdString();
     EXPECT_TRUE(lines.contains("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 0 com falha"))
-        << err.toStdString();
-    EXPECT_EQ(lines.filter("NOTA.csv").size(), 1) << err.toStdString();
+        << r.out.toStdString();
+    const QStringList problems = r.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(problems.size(), 2) << r.err.toStdString();
+    EXPECT_TRUE(problems[0].startsWith("[ERRO] Sem conexão com 127.0.0.1:")) << r.err.toStdString();
+    EXPECT_TRUE(problems[0].contains("conexão recusada")) << r.err.toStdString();
+    EXPECT_TRUE(problems[1].startsWith("[AVISO] Atenção: ") && problems[1].endsWith("NOTA.csv")) << r.err.toStdString();
 
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList{"NOTA.csv"});
     EXPECT_EQ(QDir(work.filePath("importados")).entryList(QDir::Files), QStringList({"PED901.txt", "PED902.txt"}));
@@ -106,7 +111,7 @@ TEST(BatchExecutable, ServerDownStillBooksTheLocalOrdersAndEndsWithStatus1)
     const ProgramRun own = runIn(exe, appDir.path());
     ASSERT_TRUE(own.finished);
     EXPECT_EQ(own.exitCode, 1);
-    EXPECT_TRUE(own.err.contains("Pedidos: 1 importados")) << own.err.toStdString();
+    EXPECT_TRUE(own.out.contains("Pedidos: 1 importados")) << own.out.toStdString();
     EXPECT_FALSE(own.err.contains("Atenção")) << own.err.toStdString();
     EXPECT_TRUE(QFile::exists(QDir(appDir.path()).filePath("importados/PED903.txt")));
 }

@@ -10,7 +10,7 @@ namespace {
 
 QString describe(const RunResult& r)
 {
-    return QStringLiteral("exit %1, stderr:\n%2").arg(r.exitCode).arg(r.err);
+    return QStringLiteral("exit %1, stderr:\n%2\nstdout:\n%3").arg(r.exitCode).arg(r.err, r.out);
 }
 
 bool hasPartialOrOrderFile(const QString& folder)
@@ -145,7 +145,7 @@ TEST(E2e, HostileNamesInTheListingAreNeitherFetchedNorDeleted)
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/fora.txt")));
     // Each one is named in the log.
     for (const QString& name : options.listExtraNames)
-        EXPECT_TRUE(r.err.contains(QStringLiteral("Ignorado: %1 (nome inválido)").arg(name))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("Ignorado: %1 (nome inválido)").arg(name))) << r.out.toStdString();
 }
 
 TEST(E2e, WithoutTheRemoteFolderNothingIsFetchedAndLocalOrdersAreStillBooked)

@@ -17,7 +17,7 @@ QByteArray demoOrder(const QString& name)
 
 QString describe(const RunResult& r)
 {
-    return QStringLiteral("exit %1, stderr:\n%2").arg(r.exitCode).arg(r.err);
+    return QStringLiteral("exit %1, stderr:\n%2\nstdout:\n%3").arg(r.exitCode).arg(r.err, r.out);
 }
 
 } // namespace
@@ -46,8 +46,8 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
     ASSERT_TRUE(r.finished) << "the unattended run did not end";
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 0) << describe(r).toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Pedidos: 5 importados, 0 com produtos faltando, 0 já importados, 0 com falha")))
-        << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Pedidos: 5 importados, 0 com produtos faltando, 0 já importados, 0 com falha")))
+        << r.out.toStdString();
 
     // Server: the folder is empty, the rest untouched.
     EXPECT_EQ(Rig::filesIn(rig.server.path(QStringLiteral("pedidos"))), QStringList());
@@ -95,8 +95,8 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
     const RunResult again = rig.run();
     ASSERT_TRUE(again.finished);
     EXPECT_EQ(again.exitCode, 0) << describe(again).toStdString();
-    EXPECT_TRUE(again.err.contains(QStringLiteral("0 importados, 0 com produtos faltando, 1 já importados")))
-        << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains(QStringLiteral("0 importados, 0 com produtos faltando, 1 já importados")))
+        << again.out.toStdString();
     EXPECT_EQ(rig.ordersBooked(5002), 1);
     EXPECT_EQ(rig.allOrders(), 5);
     EXPECT_EQ(Rig::filesIn(rig.archive()).size(), 6);
@@ -185,7 +185,7 @@ TEST(E2e, TwoRunsStartedTogetherBookEachOrderOnceAndLoseNoFile)
             ++refused;
             EXPECT_TRUE(r->err.contains(lockText)) << describe(*r).toStdString();
             // It touched nothing: no connection, no import.
-            EXPECT_FALSE(r->err.contains(QStringLiteral("Pedidos:"))) << r->err.toStdString();
+            EXPECT_FALSE(r->out.contains(QStringLiteral("Pedidos:"))) << r->out.toStdString();
         }
     }
     EXPECT_LE(refused, 1) << describe(a).toStdString() << "\n" << describe(b).toStdString();

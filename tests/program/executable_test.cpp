@@ -39,6 +39,7 @@ ProgramRun runInFolder(const QString& folder, int timeoutMs = 30000, const QStri
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     env.insert(QStringLiteral("DISPLAY"), deadDisplay());
     QProcess p;
     p.setProcessEnvironment(env);
@@ -59,6 +60,9 @@ TEST(Executable, WithoutADisplayAndWithoutAServerItSaysWhyAndEnds)
     EXPECT_TRUE(r.err.contains("ftp.ini")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("\"FTP\"")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(dir.path())) << r.err.toStdString();
+    // That one line only: the display that could not be reached is no news.
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
 
     // FTP= empty is no server either.
     QFile ini(dir.filePath("ftp.ini"));

@@ -116,8 +116,8 @@ TEST(FaultsDatabase, ServerKilledDuringAnOrderRollsItBackAndTheNextRunBooksItOnc
 
     {
         rig::ProgramRun run(folders);
-        ASSERT_TRUE(run.waitUntil([&] { return run.errorOutput().contains(QStringLiteral("Importando A_GRANDE.txt")); }, 60000))
-            << run.errorOutput().toStdString();
+        ASSERT_TRUE(run.waitUntil([&] { return run.output().contains(QStringLiteral("Importando A_GRANDE.txt")); }, 60000))
+            << run.output().toStdString();
         QThread::msleep(300);
         ASSERT_TRUE(run.running()) << "the big order was booked before the server could be killed";
         firebird.kill();

@@ -163,7 +163,7 @@ TEST(FaultsKill, KilledDuringAnOrder)
     for (int delay : {0, 150, 400}) {
         SCOPED_TRACE(delay);
         const bool r = killAt(
-            folders, [](rig::ProgramRun& run) { return run.errorOutput().contains(QStringLiteral("Importando A_GRANDE.txt")); },
+            folders, [](rig::ProgramRun& run) { return run.output().contains(QStringLiteral("Importando A_GRANDE.txt")); },
             delay);
         if (r)
             ++reached;

@@ -16,6 +16,7 @@ public:
     QStringList confirmations;      // texts asked
     QStringList inputs;             // prompts asked
     QStringList traces;
+    QStringList alerts;
     bool confirmAnswer = false;
     std::optional<QString> inputAnswer;
     bool isHeadless = false;
@@ -37,6 +38,12 @@ public:
         return inputAnswer;
     }
     void trace(const QString& line) override { traces << line; }
+    void alert(const QString& text, Icon icon) override
+    {
+        alerts << text;
+        if (icon == Icon::Critical)
+            failed = true;
+    }
     bool headless() const override { return isHeadless; }
     void markFailure() override { failed = true; }
     bool failureReported() const override { return failed; }

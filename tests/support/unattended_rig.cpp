@@ -75,12 +75,10 @@ ProgramRun::ProgramRun(const ProgramFolders& folders, std::function<void()> chil
     : process_(std::make_unique<QProcess>())
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(name));
     process_->setProcessEnvironment(env);
     process_->setWorkingDirectory(folders.localFolder());
-    process_->setStandardOutputFile(QProcess::nullDevice());
     if (childSetup)
         process_->setChildProcessModifier(childSetup);
     process_->start(folders.executable(), {});
@@ -96,6 +94,12 @@ ProgramRun::~ProgramRun()
 bool ProgramRun::started() const { return process_->processId() > 0 || process_->state() != QProcess::NotRunning; }
 qint64 ProgramRun::pid() const { return process_->processId(); }
 bool ProgramRun::running() const { return process_->state() == QProcess::Running; }
+
+QString ProgramRun::output()
+{
+    out_ += QString::fromUtf8(process_->readAllStandardOutput());
+    return out_;
+}
 
 QString ProgramRun::errorOutput()
 {
@@ -113,6 +117,7 @@ bool ProgramRun::waitUntil(const std::function<bool()>& condition, int timeoutMs
         if (!running())
             return condition();
         process_->waitForReadyRead(2);   // also collects standard error as it comes
+        output();
         errorOutput();
     }
     return condition();
@@ -122,6 +127,7 @@ void ProgramRun::kill()
 {
     process_->kill();
     process_->waitForFinished(10000);
+    output();
     errorOutput();
 }
 
@@ -133,6 +139,7 @@ ProgramResult ProgramRun::finish(int timeoutMs)
         kill();
     r.exitCode = process_->exitCode();
     r.status = process_->exitStatus();
+    r.out = output();
     r.err = errorOutput();
     return r;
 }

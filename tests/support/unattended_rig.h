@@ -1,7 +1,8 @@
 #pragma once
 // The real program in an unattended run, the way a scheduler starts it: a copy of the executable
 // in an application folder of its own (ftp.ini, Zelto.ini and the run lock live there), started
-// with the local folder as its working folder, headless.
+// with the local folder as its working folder, with no display, no QT_QPA_PLATFORM and no
+// XDG_RUNTIME_DIR (cron's environment).
 //
 //   rig::ProgramFolders folders;
 //   folders.writeFtpIni(server, "pedidos");
@@ -59,6 +60,7 @@ struct ProgramResult {
     bool finished = false;               // false: it did not end within the time given (then killed)
     int exitCode = -1;
     QProcess::ExitStatus status = QProcess::CrashExit;
+    QString out;                         // everything it wrote to standard output
     QString err;                         // everything it wrote to standard error
 };
 
@@ -77,13 +79,16 @@ public:
     // time is up (false).
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
     bool running() const;
-    // What the program wrote to standard error so far.
+    // What the program wrote to standard output (its log and progress) and to standard error
+    // (what needs a person) so far.
+    QString output();
     QString errorOutput();
     void kill();                          // SIGKILL and reap
     ProgramResult finish(int timeoutMs);  // waits for the end (kills it after timeoutMs)
 
 private:
     std::unique_ptr<QProcess> process_;
+    QString out_;
     QString err_;
 };
 
