@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QList>
 #include <QStringList>
 #include <QThread>
@@ -14,6 +15,18 @@
 
 // Readable texts in test failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+// Local files of the tests.
+inline QByteArray readLocal(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<ausente>");
+}
+inline bool writeLocal(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
 
 // A report for a file or folder the server does not have or does not let us at: in Portuguese,
 // followed by the server's own 550 reply.

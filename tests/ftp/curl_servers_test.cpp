@@ -15,20 +15,12 @@
 
 namespace {
 
-QByteArray readLocal(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<ausente>");
-}
-
 double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
-
-} // namespace
 
 // The SHA-256 fingerprint of a PEM certificate as the openssl tool prints it ("AB:12:...").
 QString opensslFingerprint(const QString& pemFile)
@@ -38,6 +30,8 @@ QString opensslFingerprint(const QString& pemFile)
     openssl.waitForFinished(20000);
     return QString::fromLatin1(openssl.readAllStandardOutput()).section('=', 1).trimmed();
 }
+
+} // namespace
 
 // ftps://: a certificate the system does not know is trusted once it is in ftp-ca.pem, and the
 // usual commands work over the encrypted session on one login.

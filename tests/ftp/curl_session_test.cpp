@@ -11,16 +11,6 @@
 
 #include <mutex>
 
-namespace {
-
-QByteArray readLocal(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<ausente>");
-}
-
-} // namespace
-
 // A whole interactive session on one login: listing, folders with blanks, pwd, download,
 // upload, delete, mkdir, rmdir, and the failures that must leave things as they were.
 TEST(CurlControl, SessionOnPyftpdlib)

@@ -2,7 +2,6 @@
 // whose host key is registered with the command the refusal gives, and an FTPS server whose
 // certificate the system does not know until it is put in ftp-ca.pem.
 #include "core/ftp_ini.h"
-#include "support/ftp_server.h"
 #include "support/ssh_server.h"
 #include "support/test_database.h"
 #include "support/unattended_rig.h"
@@ -15,33 +14,42 @@
 
 namespace {
 
-// What a refused run must have left alone: the orders on the server, an empty local folder and
-// database, and no password sent.
-void expectUntouched(const FtpServerFixture& server, const rig::ProgramFolders& folders,
-                     const testdb::FirebirdTestDatabase& db, const rig::ProgramResult& r)
-{
-    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(server.exists("pedidos/PED101.txt"));
-    EXPECT_TRUE(folders.localFiles().isEmpty());
-    EXPECT_TRUE(folders.archivedFiles().isEmpty());
-    EXPECT_EQ(server.loginCount(), 0);
-    auto probe = db.connect();
-    EXPECT_TRUE(rig::bookedOrders(*probe).isEmpty());
-}
+// One order on the server, and the program's folders set up to fetch it.
+struct SecureRun {
+    const FtpServerFixture& server;
+    testdb::FirebirdTestDatabase db;
+    rig::ProgramFolders folders;
 
-void expectBooked(const FtpServerFixture& server, const rig::ProgramFolders& folders,
-                  const testdb::FirebirdTestDatabase& db, const rig::ProgramResult& r)
-{
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_FALSE(server.exists("pedidos/PED101.txt"));
-    EXPECT_TRUE(folders.localFiles().isEmpty());
-    EXPECT_EQ(folders.archivedFiles(), QStringList{"PED101.txt"});
-    auto probe = db.connect();
-    EXPECT_EQ(rig::bookedOrders(*probe), (QMap<int, rig::Booked>{{101, rig::Booked{1, 2}}}));
-    // ftp.ini rewritten with the address as it was read.
-    EXPECT_EQ(readFtpIni(folders.appFolder()).server, server.address());
-}
+    SecureRun(const FtpServerFixture& s, const QString& remoteFolder) : server(s)
+    {
+        server.writeFile("pedidos/PED101.txt", rig::orderFile(101));
+        folders.writeFtpIni(server, remoteFolder);
+        db.writeZeltoIni(folders.appFolder());
+    }
+
+    // A refused run leaves the order on the server and nothing here; no password went out.
+    rig::ProgramResult refused()
+    {
+        const rig::ProgramResult r = rig::runProgram(folders, 30000);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(server.exists("pedidos/PED101.txt"));
+        EXPECT_TRUE(folders.localFiles().isEmpty() && folders.archivedFiles().isEmpty());
+        EXPECT_EQ(server.loginCount(), 0);
+        EXPECT_TRUE(rig::bookedOrders(*db.connect()).isEmpty());
+        return r;
+    }
+
+    void booked()
+    {
+        const rig::ProgramResult r = rig::runProgram(folders, 30000);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_FALSE(server.exists("pedidos/PED101.txt"));
+        EXPECT_TRUE(folders.localFiles().isEmpty());
+        EXPECT_EQ(folders.archivedFiles(), QStringList{"PED101.txt"});
+        EXPECT_EQ(rig::bookedOrders(*db.connect()), (QMap<int, rig::Booked>{{101, rig::Booked{1, 2}}}));
+        EXPECT_EQ(readFtpIni(folders.appFolder()).server, server.address()) << "rewritten as it was read";
+    }
+};
 
 } // namespace
 
@@ -50,28 +58,21 @@ TEST(SecureServers, SftpHostKeyRefusedUntilRegisteredThenTheRunBooks)
     SshServer server;
     if (!server.isRunning())
         GTEST_SKIP() << server.error().toStdString();
-    testdb::FirebirdTestDatabase db;
-    rig::ProgramFolders folders;
-    ASSERT_TRUE(folders.ok()) << folders.error().toStdString();
-    server.writeFile("pedidos/PED101.txt", rig::orderFile(101));
-    folders.writeFtpIni(server, "pedidos");
-    db.writeZeltoIni(folders.appFolder());
+    SecureRun run(server, "pedidos");
 
     // No known_hosts beside the program: the key is refused before the password goes out.
-    const rig::ProgramResult refused = rig::runProgram(folders, 30000);
-    ASSERT_TRUE(refused.finished);
-    expectUntouched(server, folders, db, refused);
+    const QString err = run.refused().err;
     EXPECT_EQ(server.refusedLogins(), 0);
-    EXPECT_TRUE(refused.err.contains(server.fingerprint())) << refused.err.toStdString();
+    EXPECT_TRUE(err.contains(server.fingerprint())) << err.toStdString();
     const QRegularExpressionMatch scan =
-        QRegularExpression("ssh-keyscan -p \\d+ 127\\.0\\.0\\.1 >> '[^']*known_hosts'").match(refused.err);
-    ASSERT_TRUE(scan.hasMatch()) << refused.err.toStdString();
+        QRegularExpression("ssh-keyscan -p \\d+ 127\\.0\\.0\\.1 >> '[^']*/known_hosts'").match(err);
+    ASSERT_TRUE(scan.hasMatch()) << err.toStdString();
 
     // The command the message gives registers the key; the next run books the order.
     QProcess shell;
     shell.start("bash", {"-c", scan.captured(0)});
     ASSERT_TRUE(shell.waitForFinished(20000) && shell.exitCode() == 0) << shell.readAllStandardError().toStdString();
-    expectBooked(server, folders, db, rig::runProgram(folders, 30000));
+    run.booked();
     EXPECT_EQ(server.loginCount(), 1);
 }
 
@@ -81,20 +82,12 @@ TEST(SecureServers, FtpsRunNeedsTheServersCertificateInFtpCaPem)
     o.tls = true;
     PyFtpServer server(o);
     ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
-    testdb::FirebirdTestDatabase db;
-    rig::ProgramFolders folders;
-    ASSERT_TRUE(folders.ok()) << folders.error().toStdString();
-    server.writeFile("pedidos/PED101.txt", rig::orderFile(101));
-    folders.writeFtpIni(server, "/pedidos");
-    db.writeZeltoIni(folders.appFolder());
-    const QString caFile = QDir(folders.appFolder()).filePath("ftp-ca.pem");
+    SecureRun run(server, "/pedidos");
+    const QString caFile = QDir(run.folders.appFolder()).filePath("ftp-ca.pem");
 
-    const rig::ProgramResult refused = rig::runProgram(folders, 30000);
-    ASSERT_TRUE(refused.finished);
-    expectUntouched(server, folders, db, refused);
-    EXPECT_TRUE(refused.err.contains("autoridade desconhecida")) << refused.err.toStdString();
-    EXPECT_TRUE(refused.err.contains(caFile)) << refused.err.toStdString();
+    const QString err = run.refused().err;
+    EXPECT_TRUE(err.contains("autoridade desconhecida") && err.contains(caFile)) << err.toStdString();
 
     ASSERT_TRUE(QFile::copy(server.certFile(), caFile));
-    expectBooked(server, folders, db, rig::runProgram(folders, 30000));
+    run.booked();
 }

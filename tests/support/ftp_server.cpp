@@ -268,6 +268,44 @@ QString FtpServerFixture::adoptSystemUser(const QString& server)
     return problem;
 }
 
+void FtpServerFixture::writeConfig(const QString& file, const QString& text) const
+{
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(text.toUtf8());
+}
+
+bool FtpServerFixture::startDaemon(const QString& program, const QStringList& arguments)
+{
+    const QString name = QFileInfo(program).fileName();
+    process_ = std::make_unique<QProcess>();
+    process_->start(program, arguments);
+    if (!process_->waitForStarted(10000)) {
+        error_ = QStringLiteral("cannot start %1: %2").arg(name, process_->errorString());
+        return false;
+    }
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (process_->state() != QProcess::Running) {
+            error_ = QStringLiteral("%1 exited with %2 (port %3 taken?): %4")
+                         .arg(name)
+                         .arg(process_->exitCode())
+                         .arg(port_)
+                         .arg(logText());
+            process_.reset();
+            return false;
+        }
+        if (acceptsConnections(port_)) {
+            error_.clear();
+            return true;
+        }
+        QThread::msleep(20);
+    }
+    error_ = QStringLiteral("%1 does not accept connections on port %2").arg(name).arg(port_);
+    stop();
+    return false;
+}
+
 VsftpdServer::VsftpdServer() : FtpServerFixture(SystemUser{})
 {
     error_ = adoptSystemUser(QStringLiteral("/usr/sbin/vsftpd"));
@@ -286,12 +324,7 @@ bool VsftpdServer::launch()
         port_ = freeLoopbackPort();
     const int base = passiveBase(port_);
     const QString conf = dir_.path() + QStringLiteral("/vsftpd.conf");
-    QFile f(conf);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error_ = QStringLiteral("cannot write ") + conf;
-        return false;
-    }
-    f.write(QStringLiteral(
+    writeConfig(conf, QStringLiteral(
                 "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
                 "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
                 "pasv_enable=YES\npasv_min_port=%2\npasv_max_port=%3\npasv_address=127.0.0.1\n"
@@ -300,29 +333,6 @@ bool VsftpdServer::launch()
                 .arg(port_)
                 .arg(base)
                 .arg(base + 49)
-                .arg(dir_.path() + QStringLiteral("/empty"), logPath(), root())
-                .toUtf8());
-    f.close();
-    process_ = std::make_unique<QProcess>();
-    process_->start(QStringLiteral("/usr/sbin/vsftpd"), {conf});
-    if (!process_->waitForStarted(10000)) {
-        error_ = QStringLiteral("cannot start vsftpd: ") + process_->errorString();
-        return false;
-    }
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        if (process_->state() != QProcess::Running) {
-            error_ = QStringLiteral("vsftpd exited with %1 (port %2 taken?)").arg(process_->exitCode()).arg(port_);
-            process_.reset();
-            return false;
-        }
-        if (acceptsConnections(port_)) {
-            error_.clear();
-            return true;
-        }
-        QThread::msleep(20);
-    }
-    error_ = QStringLiteral("vsftpd does not accept connections on port %1").arg(port_);
-    stop();
-    return false;
+                .arg(dir_.path() + QStringLiteral("/empty"), logPath(), root()));
+    return startDaemon(QStringLiteral("/usr/sbin/vsftpd"), {conf});
 }

@@ -64,6 +64,10 @@ protected:
     struct SystemUser {};
     explicit FtpServerFixture(SystemUser);
     QString adoptSystemUser(const QString& server);
+    // Daemons with a configuration file: started with `arguments`, up once they accept
+    // connections on port_ (false, and error() says why, when they do not).
+    void writeConfig(const QString& file, const QString& text) const;
+    bool startDaemon(const QString& program, const QStringList& arguments);
     virtual bool launch() = 0;
     QString logPath() const;
     virtual QString loginMarker() const = 0;

@@ -2,11 +2,9 @@
 
 #include "support/loopback.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 
 SshServer::SshServer() : FtpServerFixture(SystemUser{})
 {
@@ -55,43 +53,12 @@ bool SshServer::launch()
     if (port_ == 0)
         port_ = freeLoopbackPort();
     const QString conf = dir_.path() + QStringLiteral("/sshd_config");
-    QFile f(conf);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error_ = QStringLiteral("cannot write ") + conf;
-        return false;
-    }
-    f.write(QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3/sshd.pid\n"
-                           "PasswordAuthentication yes\nKbdInteractiveAuthentication no\nPubkeyAuthentication no\n"
-                           "UsePAM no\nPermitRootLogin no\nAllowUsers %4\nLogLevel VERBOSE\n"
-                           "Subsystem sftp internal-sftp -d %5\n")
-                .arg(port_)
-                .arg(hostKey(), dir_.path(), user_, root())
-                .toUtf8());
-    f.close();
-    process_ = std::make_unique<QProcess>();
-    process_->start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-f"), conf,
-                                                       QStringLiteral("-E"), logPath()});
-    if (!process_->waitForStarted(10000)) {
-        error_ = QStringLiteral("cannot start sshd: ") + process_->errorString();
-        return false;
-    }
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        if (process_->state() != QProcess::Running) {
-            error_ = QStringLiteral("sshd exited with %1 (port %2 taken?): %3")
-                         .arg(process_->exitCode())
-                         .arg(port_)
-                         .arg(logText());
-            process_.reset();
-            return false;
-        }
-        if (acceptsConnections(port_)) {
-            error_.clear();
-            return true;
-        }
-        QThread::msleep(20);
-    }
-    error_ = QStringLiteral("sshd does not accept connections on port %1").arg(port_);
-    stop();
-    return false;
+    writeConfig(conf, QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3/sshd.pid\n"
+                                     "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
+                                     "PubkeyAuthentication no\nUsePAM no\nPermitRootLogin no\nAllowUsers %4\n"
+                                     "LogLevel VERBOSE\nSubsystem sftp internal-sftp -d %5\n")
+                          .arg(port_)
+                          .arg(hostKey(), dir_.path(), user_, root()));
+    return startDaemon(QStringLiteral("/usr/sbin/sshd"),
+                       {QStringLiteral("-D"), QStringLiteral("-f"), conf, QStringLiteral("-E"), logPath()});
 }
