@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <mutex>
 
@@ -36,6 +37,13 @@ struct Attempt {
     bool sawReply = false;
     bool resolving = false;
     bool awaitingQuote = false;
+    // The last sign of life from the server: any callback, a byte more moved. libcurl has no
+    // time-out for an SFTP server that stops answering in the middle of a command; the loop
+    // below gives up after the request time-out without one.
+    std::chrono::steady_clock::time_point lastSign = std::chrono::steady_clock::now();
+    curl_off_t bytesMoved = 0;
+
+    void sign() { lastSign = std::chrono::steady_clock::now(); }
 
     // Every state number of the request goes out here, each only once in a row.
     void report(int state)
@@ -58,6 +66,7 @@ QByteArray withoutLineEnd(const char* data, size_t size)
 size_t onHeader(char* data, size_t size, size_t n, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
+    a->sign();
     const size_t len = size * n;
     const QByteArray line = withoutLineEnd(data, len);
     // A final reply line is "ddd text"; "ddd-text" continues a multi-line reply.
@@ -82,9 +91,10 @@ size_t onHeader(char* data, size_t size, size_t n, void* user)
 
 int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
 {
+    auto* a = static_cast<Attempt*>(user);
+    a->sign();
     if (type != CURLINFO_HEADER_OUT)
         return 0;
-    auto* a = static_cast<Attempt*>(user);
     QByteArray line = withoutLineEnd(data, size);
     if (line.startsWith("PASS "))
         line = "PASS ****";
@@ -128,6 +138,10 @@ int onProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t 
     auto* a = static_cast<Attempt*>(user);
     if (a->hooks->cancelled())
         return 1;
+    if (dlnow + ulnow != a->bytesMoved) {
+        a->bytesMoved = dlnow + ulnow;
+        a->sign();
+    }
     if (dlnow > 0 || ulnow > 0)
         a->report(ftpstate::Receiving);
     return 0;
@@ -336,6 +350,11 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
         }
         if (still == 0) { // should not happen: no message and nothing running
             code = CURLE_FAILED_INIT;
+            break;
+        }
+        if (target.address.sftp
+            && std::chrono::steady_clock::now() - at.lastSign > std::chrono::milliseconds(settings.timeoutMs)) {
+            code = CURLE_OPERATION_TIMEDOUT; // removing the request below drops its connection
             break;
         }
         curl_multi_poll(mh, nullptr, 0, 1000, nullptr);

@@ -102,3 +102,27 @@ TEST(CurlSftp, UnknownOrChangedHostKeyIsRefusedBeforeThePassword)
     EXPECT_EQ(server.loginCount() + server.refusedLogins(), 0) << server.logText().toStdString();
     EXPECT_TRUE(server.exists("PED1.txt"));
 }
+
+// A server that stops answering in the middle of a session fails the command after the request
+// time-out instead of holding it forever; the next command opens a new session.
+TEST(CurlSftp, ServerThatStopsAnsweringFailsTheCommand)
+{
+    SshServer server;
+    if (!server.isRunning())
+        GTEST_SKIP() << server.error().toStdString();
+    QTemporaryDir app;
+    ASSERT_TRUE(writeLocal(QDir(app.path()).filePath("known_hosts"), server.knownHostsLine()));
+    CurlDriver sftp(server.address(), server.user(), server.password());
+    sftp.control.setTrustFolder(app.path());
+    sftp.control.setRequestTimeoutMs(1000);
+    ASSERT_TRUE(sftp.run("pwd")) << sftp.control.ResponseInfo().toStdString();
+
+    server.pause();
+    EXPECT_FALSE(sftp.run("dir", {}, 30000));
+    EXPECT_EQ(sftp.finalState(), 11);
+    EXPECT_TRUE(sftp.control.ResponseInfo().startsWith("Tempo esgotado aguardando o servidor SFTP"))
+        << sftp.control.ResponseInfo().toStdString();
+    server.resume();
+    EXPECT_EQ(sftp.dir(), (QStringList{"./", "../"}));
+    EXPECT_EQ(server.loginCount(), 2);
+}

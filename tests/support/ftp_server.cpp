@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
 #include <QProcess>
 #include <QThread>
 
@@ -23,6 +24,23 @@ namespace {
 
 // Passive ports for a control port, the same rule as the python launcher uses.
 int passiveBase(int port) { return 10000 + (port % 400) * 50; }
+
+// A process and all its descendants, parents first (forking servers answer from a child).
+QList<pid_t> processTree(pid_t root)
+{
+    QMultiHash<pid_t, pid_t> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() > 0 && stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll(); // "pid (name) state ppid ..."
+            children.insert(pid_t(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt()), pid_t(entry.toInt()));
+        }
+    }
+    QList<pid_t> tree{root};
+    for (qsizetype i = 0; i < tree.size(); ++i)
+        tree += children.values(tree[i]);
+    return tree;
+}
 
 } // namespace
 
@@ -73,7 +91,7 @@ void FtpServerFixture::stop()
     if (!process_)
         return;
     if (process_->state() != QProcess::NotRunning) {
-        ::kill(pid_t(process_->processId()), SIGCONT);
+        resume(); // a paused child would be left stopped for good
         process_->kill();
         process_->waitForFinished(5000);
     }
@@ -88,14 +106,18 @@ bool FtpServerFixture::restart()
 
 void FtpServerFixture::pause()
 {
-    if (isRunning())
-        ::kill(pid_t(process_->processId()), SIGSTOP);
+    if (isRunning()) {
+        for (pid_t pid : processTree(pid_t(process_->processId())))
+            ::kill(pid, SIGSTOP);
+    }
 }
 
 void FtpServerFixture::resume()
 {
-    if (isRunning())
-        ::kill(pid_t(process_->processId()), SIGCONT);
+    if (isRunning()) {
+        for (pid_t pid : processTree(pid_t(process_->processId())))
+            ::kill(pid, SIGCONT);
+    }
 }
 
 QString FtpServerFixture::path(const QString& rel) const { return root() + QLatin1Char('/') + rel; }

@@ -47,7 +47,7 @@ public:
 
     void stop();
     bool restart();                       // same port, same folder
-    void pause();                         // SIGSTOP: the server stops answering
+    void pause();                         // SIGSTOP to the server and its children: it stops answering
     void resume();                        // SIGCONT
 
     // Files below root(); `rel` uses "/" and may name sub folders (created as needed).
