@@ -158,7 +158,7 @@ void ServerTrust::apply(void* easy, const FtpServerAddress& address, const Files
     address_ = address;
     files_ = files;
     hostKeyAccepted_ = std::move(hostKeyAccepted);
-    caPem_.clear();
+    caPem_.reset();
     caProblem_.clear();
     hostKey_.clear();
     hostKeyMatch_ = -1;
@@ -181,8 +181,8 @@ void ServerTrust::apply(void* easy, const FtpServerAddress& address, const Files
         QFile f(files.caFile);
         if (f.open(QIODevice::ReadOnly))
             caPem_ = f.readAll();
-        if (caPem_.isEmpty())
-            caProblem_ = QStringLiteral("O arquivo %1 não pôde ser lido").arg(files.caFile);
+        else
+            caProblem_ = QStringLiteral("O arquivo %1 não pôde ser lido (%2)").arg(files.caFile, f.errorString());
     }
     curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &onTlsContext);
     curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, this);
@@ -208,10 +208,10 @@ int ServerTrust::prepareTls(void* sslContext)
         return CURLE_SSL_CACERT_BADFILE;
     SSL_CTX_set_ex_data(ctx, trustIndex(), this);
     SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), &onVerify);
-    if (caPem_.isEmpty())
+    if (!caPem_)
         return CURLE_OK;
     X509_STORE* store = SSL_CTX_get_cert_store(ctx);
-    BIO* in = BIO_new_mem_buf(caPem_.constData(), int(caPem_.size()));
+    BIO* in = BIO_new_mem_buf(caPem_->constData(), int(caPem_->size()));
     int added = 0;
     while (X509* cert = PEM_read_bio_X509(in, nullptr, nullptr, nullptr)) {
         if (X509_STORE_add_cert(store, cert) == 1)

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class ServerTrust {
 public:
@@ -43,7 +44,7 @@ private:
     FtpServerAddress address_;
     Files files_;
     std::function<void()> hostKeyAccepted_;
-    QByteArray caPem_;          // the CA file's contents, read once per request
+    std::optional<QByteArray> caPem_; // the CA file's contents, read once per request, if it exists
     QString caProblem_;         // the CA file exists but cannot be used
     // SFTP: the key the server showed and how it compared with known_hosts.
     QByteArray hostKey_;
