@@ -34,6 +34,18 @@ struct Attempt {
     bool sawReply = false;
     bool resolving = false;
     bool awaitingQuote = false;
+    bool awaitingCommandReply = false;
+
+    // The line that carries out what the request is for (not the login, CWD, TYPE or EPSV
+    // before it).
+    bool isOwnCommand(const QByteArray& line) const
+    {
+        for (const char* word : {"RETR ", "STOR ", "LIST", "MLSD"}) {
+            if (line.startsWith(word))
+                return true;
+        }
+        return !spec->quotedWord.isEmpty() && line.startsWith(spec->quotedWord);
+    }
 
     // Every state number of the request goes out here, each only once in a row.
     void report(int state)
@@ -73,6 +85,10 @@ size_t onHeader(char* data, size_t size, size_t n, void* user)
             a->result->quoteReply = text;
             a->awaitingQuote = false;
         }
+        if (a->awaitingCommandReply) {
+            a->result->commandReply = text;
+            a->awaitingCommandReply = false;
+        }
         a->report(greeting ? ftpstate::Connected : ftpstate::ResponseReceived);
     }
     return len;
@@ -88,6 +104,10 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
         line = "PASS ****";
     if (!a->spec->quotedWord.isEmpty() && line.startsWith(a->spec->quotedWord))
         a->awaitingQuote = true;
+    if (!a->result->commandSent && a->isOwnCommand(line)) {
+        a->result->commandSent = true;
+        a->awaitingCommandReply = true;
+    }
     if (a->trace)
         a->trace(QStringLiteral("> ") + decodeServerText(line));
     a->report(ftpstate::Requesting);
@@ -218,12 +238,16 @@ void CurlConnection::wake()
 }
 
 // A request on the cached connection that fails because the server closed it meanwhile
-// (idle time-out: "421", or a dead socket) is made once more on a new login.
+// (idle time-out: "421", or a dead socket) is made once more on a new login, but only when the
+// server cannot have carried out its command: a DELE whose reply was lost may have deleted the
+// file (sent again it would fail with 550), and a download cut short is a failure to report,
+// not one to fetch again.
 RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached)
 {
     bool reused = false;
     RequestResult r = performOnce(target, spec, false, connectionCached, &reused);
-    if (!r.cancelled && connectionCached && reused && serverDropped(r))
+    const bool commandReachedServer = r.commandSent && !r.commandReply.startsWith(QLatin1String("421"));
+    if (!r.cancelled && connectionCached && reused && serverDropped(r) && !commandReachedServer)
         r = performOnce(target, spec, true, r.connectionKept, &reused);
     return r;
 }
@@ -295,6 +319,8 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_setopt(e, CURLOPT_URL, spec.url.constData());
     if (spec.noBody)
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    if (spec.ignoreContentLength)
+        curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     if (!spec.listCommand.isEmpty())
         curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, spec.listCommand.constData());
     curl_slist* preQuote = nullptr;
@@ -355,7 +381,8 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     // A cancelled transfer loses its connection, and so does a failure that the server did
     // not report with a reply of its own; a refused command ("550 ...") keeps it.
     const int replyCode = res.lastReplyCode();
-    res.connectionKept = !res.cancelled
+    res.loginRefused = code == CURLE_LOGIN_DENIED;
+    res.connectionKept = !res.cancelled && !res.loginRefused
         && (code == CURLE_OK || (replyCode >= 400 && replyCode != 421 && code != CURLE_OPERATION_TIMEDOUT));
     return res;
 }

@@ -8,15 +8,28 @@
 
 namespace {
 
-CommandOutcome failure(const QString& info) { return CommandOutcome{false, {}, info}; }
-CommandOutcome success(const QString& answer = {}) { return CommandOutcome{true, answer, {}}; }
+CommandOutcome failure(const QString& info)
+{
+    CommandOutcome out;
+    out.info = info;
+    return out;
+}
+
+CommandOutcome success(const QString& answer = {})
+{
+    CommandOutcome out;
+    out.ok = true;
+    out.answer = answer;
+    return out;
+}
 CommandOutcome cancelled() { return failure(QStringLiteral("Operação cancelada")); }
 
-// Everything that makes a logged-in connection unusable for another command when it changes.
+// Everything that makes a logged-in connection unusable for another command when it changes,
+// and the connect it belongs to: a new connect may try a login the server refused before.
 QString loginKey(const ServerSettings& s)
 {
     return s.address.trimmed() + QLatin1Char('\n') + s.user + QLatin1Char('\n') + s.password + QLatin1Char('\n')
-        + s.caFile + QLatin1Char(s.verifyPeer ? '1' : '0');
+        + s.caFile + QLatin1Char(s.verifyPeer ? '1' : '0') + QLatin1Char('\n') + QString::number(s.connectNumber);
 }
 
 // The FTP command that carries out delete, mkdir and rmdir.
@@ -78,6 +91,9 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
     }
     if (verb == Verb::Unknown)
         return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
+    // One refused login is enough: hosts block addresses that keep trying.
+    if (session_.loginRefused())
+        return failure(session_.loginRefusal());
 
     const RequestTarget target{settings, *address, hooks};
     if (!session_.loggedIn()) {
@@ -128,6 +144,8 @@ RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpe
 {
     RequestResult r = connection_.perform(target, spec, session_.connectionCached());
     session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
+    if (r.loginRefused)
+        session_.change(SessionChange::LoginRefused, describeFailure(r, target.address));
     return r;
 }
 
@@ -188,7 +206,17 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
     const QString text = decodeServerText(data, &latin1);
     if (latin1)
         session_.change(SessionChange::Latin1NamesSeen);
-    return success(composeDirAnswer(parseListing(text, mlsd)));
+    const QList<FtpListEntry> entries = parseListing(text, mlsd);
+    RemoteListing listing;
+    listing.listedAt = std::chrono::steady_clock::now();
+    for (const FtpListEntry& e : entries) {
+        if (!e.folder)
+            listing.sizes.insert(e.name, e.size);
+    }
+    session_.change(SessionChange::FolderListed, session_.folder(), listing.sizes);
+    CommandOutcome out = success(composeDirAnswer(entries));
+    out.listing = std::move(listing);
+    return out;
 }
 
 // Moves to the folder and asks PWD there: the server's own name for it becomes the current
@@ -237,23 +265,29 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     return success();
 }
 
-// Into "<local>.part", renamed to `local` once complete; a failure leaves neither behind.
+// Into "<local>.part", renamed to `local` once complete, or straight into `local` when that is a
+// ".part" name already; a failure leaves nothing behind. Complete means: as many bytes as the
+// last listing of the folder gave the file (then libcurl does not ask SIZE: one round trip less
+// per file), or as the server's SIZE answer when the listing gave none.
 CommandOutcome FtpCommands::download(const RequestTarget& target, const QString& remote, const QString& local)
 {
     if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')))
         return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
     if (local.isEmpty())
         return failure(QStringLiteral("Informe o arquivo local"));
-    if (QFileInfo::exists(local))
+    const bool inPlace = local.endsWith(QLatin1String(".part"));
+    if (!inPlace && QFileInfo::exists(local))
         return failure(QStringLiteral("O arquivo local já existe: %1").arg(local));
     const QString abs = resolveRemotePath(session_.folder(), remote);
-    const QString partPath = local + QStringLiteral(".part");
+    const QString partPath = inPlace ? local : local + QStringLiteral(".part");
     QFile part(partPath);
     if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return failure(QStringLiteral("Não foi possível criar o arquivo local %1: %2").arg(partPath, part.errorString()));
+    const qint64 listed = session_.listedSize(abs);
     bool writeFailed = false;
     RequestSpec spec;
     spec.url = fileUrl(target, abs);
+    spec.ignoreContentLength = listed >= 0;
     spec.restart = [&] {
         part.resize(0);
         part.seek(0);
@@ -266,7 +300,6 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
         return true;
     };
     const RequestResult r = request(target, spec);
-    const qint64 expected = r.announcedSize;
     const bool flushed = part.flush();
     const QString writeError = part.errorString();
     part.close();
@@ -281,8 +314,14 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
     if (!r.ok())
         return fail(describeFailure(r, target.address));
     const qint64 size = QFileInfo(partPath).size();
-    if (expected >= 0 && size != expected)
-        return fail(QStringLiteral("Arquivo %1 incompleto: %2 de %3 bytes recebidos").arg(remote).arg(size).arg(expected));
+    if (listed >= 0 && size != listed) {
+        return fail(QStringLiteral("Arquivo %1: %2 bytes recebidos, %3 na listagem (mudou no servidor ou veio incompleto)")
+                        .arg(remote).arg(size).arg(listed));
+    }
+    if (listed < 0 && r.announcedSize >= 0 && size != r.announcedSize)
+        return fail(QStringLiteral("Arquivo %1 incompleto: %2 de %3 bytes recebidos").arg(remote).arg(size).arg(r.announcedSize));
+    if (inPlace)
+        return success();
     // QFile::rename never replaces an existing file.
     if (!QFile::rename(partPath, local))
         return fail(QStringLiteral("Não foi possível gravar %1 (o arquivo já existe?)").arg(local));
@@ -310,6 +349,7 @@ CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& l
         return got;
     };
     const RequestResult r = request(target, spec);
+    session_.change(SessionChange::FileUploaded, abs);
     if (r.cancelled)
         return cancelled();
     if (readFailed)

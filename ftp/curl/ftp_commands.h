@@ -13,11 +13,14 @@ enum class Verb { Dir, Pwd, Cd, Recv, Send, Delete, Mkdir, Rmdir, Quit, Unknown 
 // The verb of a command word, ignoring case and blanks around it.
 Verb parseVerb(const QString& word);
 
-// How a command ended: its answer for GetChunk, or the report for ResponseInfo.
+// How a command ended: its answer for GetChunk, or the report for ResponseInfo; for "dir" the
+// files listed with their sizes.
 struct CommandOutcome {
     bool ok = false;
     QString answer;
     QString info;
+    std::optional<RemoteListing> listing;
+    bool loginRefused = false; // the session's login stands refused after this command
 };
 
 class FtpCommands {
@@ -30,6 +33,9 @@ public:
     // Closes the logged-in connection (libcurl sends QUIT); the next command logs in again, at
     // the login folder.
     void logOut();
+
+    // The server refused the login of the current settings: commands fail at once.
+    bool loginRefused() const { return session_.loginRefused(); }
 
 private:
     CurlConnection& connection_;
