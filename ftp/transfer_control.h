@@ -73,8 +73,9 @@ public:
     // "rmdir <folder>", "mkdir <folder>", "quit"/"Quit". May throw TransferError.
     // "recv" checks the size received against the size the last listing of the file's folder
     // gave (against the server's SIZE answer when it gave none). A local path ending in ".part"
-    // is written in place (one left by an interrupted download is replaced); any other is
-    // written as "<local path>.part" and renamed once complete, never over an existing file.
+    // is written in place (one left by an interrupted download is replaced), and its size is
+    // left for the caller to compare with the listing; any other is written as
+    // "<local path>.part" and renamed once complete, never over an existing file.
     virtual void Execute(const FtpCommand& command) = 0;
 
     // True while the last command is running.

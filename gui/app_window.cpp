@@ -135,6 +135,15 @@ bool AppWindow::runUnattended()
     }
 
     const bool connected = session_->CONECTA();
+    if (control_.LoginRefused()) {
+        // Logging in again would only get this address blocked by the server; the orders of the
+        // local folder wait for a run that gets in. Nothing is fetched, booked or rewritten.
+        dialogs_.markFailure();
+        session_->appendLog(QStringLiteral("O servidor %1 recusou o usuário ou a senha de ftp.ini: nada foi baixado nem "
+                                           "importado. Corrija USUARIO e SENHA em ftp.ini.")
+                                .arg(window_.txtAddress->text()));
+        return false;
+    }
     const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
     session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
@@ -190,9 +199,11 @@ BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFo
 
 void AppWindow::Form_Unload()
 {
+    // A download walk waiting in a command ends with it: nothing more is fetched or deleted.
+    session_->requestStop();
     try {
         if (session_->connected())
-            control_.Execute(FtpCommand{QStringLiteral("Quit"), {}});
+            session_->executeUnlogged(FtpCommand{QStringLiteral("Quit"), {}});
     } catch (const std::exception&) {
         dialogs_.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
     } catch (...) {

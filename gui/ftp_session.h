@@ -37,6 +37,7 @@ public:
     // when it raised a failure, when the server refused it, and when another command started
     // during the wait cancelled it. A failure of the refresh alone does not change the result.
     // A command the server refused also marks the run as failed (unattended exit status).
+    // Once the window is closing nothing is sent and the result is false.
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
 
     // Waits until the control is idle, handling the window's events in between and sleeping
@@ -73,6 +74,11 @@ public:
     // Sends a command straight to the control: not logged, not waited for (the "Quit" sent
     // when the window closes). A command being waited for is taken as cancelled by it.
     void executeUnlogged(const FtpCommand& command);
+
+    // The window is closing: the procedure waiting in a command gives up after it, and
+    // EXECUTA_COMANDO sends nothing more.
+    void requestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
 
     // Appends one line to the log box; every log line is also traced through IDialogs.
     void appendLog(const QString& line);
@@ -111,6 +117,7 @@ private:
     quint64 commandSerial_ = 0;
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
+    bool stopRequested_ = false;
     // Fitted sizes of the status line for its fixed texts in the font they were measured in:
     // a command brings about ten notifications, and measuring the text anew each time would
     // cost more than the command itself.

@@ -268,7 +268,9 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
 // Into "<local>.part", renamed to `local` once complete, or straight into `local` when that is a
 // ".part" name already; a failure leaves nothing behind. Complete means: as many bytes as the
 // last listing of the folder gave the file (then libcurl does not ask SIZE: one round trip less
-// per file), or as the server's SIZE answer when the listing gave none.
+// per file), or as the server's SIZE answer when the listing gave none. A ".part" target whose
+// size the listing gave is left for the caller to compare: a file that grew on the server since
+// the listing is not a failed download, it is one not to take yet.
 CommandOutcome FtpCommands::download(const RequestTarget& target, const QString& remote, const QString& local)
 {
     if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')))
@@ -314,7 +316,7 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
     if (!r.ok())
         return fail(describeFailure(r, target.address));
     const qint64 size = QFileInfo(partPath).size();
-    if (listed >= 0 && size != listed) {
+    if (listed >= 0 && !inPlace && size != listed) {
         return fail(QStringLiteral("Arquivo %1: %2 bytes recebidos, %3 na listagem (mudou no servidor ou veio incompleto)")
                         .arg(remote).arg(size).arg(listed));
     }

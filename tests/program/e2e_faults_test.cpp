@@ -1,6 +1,6 @@
 // The unattended run of the real program when the server lets it down: the connection cut in
-// the middle of a download, hostile names in the listing, a remote folder that does not exist,
-// and a server that is not there at all.
+// the middle of a download, hostile names in the listing, a remote folder that does not exist, a
+// login it refuses, and a server that is not there at all.
 #include "e2e_rig.h"
 
 using e2e::Rig;
@@ -148,7 +148,7 @@ TEST(E2e, HostileNamesInTheListingAreNeitherFetchedNorDeleted)
         EXPECT_TRUE(r.err.contains(QStringLiteral("Ignorado: %1 (nome inválido)").arg(name))) << r.err.toStdString();
 }
 
-TEST(E2e, WithoutTheRemoteFolderNothingIsFetchedAndLocalOrdersAreStillBooked)
+TEST(E2e, WithoutTheRemoteFolderTheLoginOrTheServerNothingIsFetched)
 {
     Rig rig;
     ASSERT_TRUE(rig.ready());
@@ -175,10 +175,26 @@ TEST(E2e, WithoutTheRemoteFolderNothingIsFetchedAndLocalOrdersAreStillBooked)
     EXPECT_EQ(ini.value(4), QStringLiteral("PASTAS=/naoexiste"));
     EXPECT_EQ(ini.value(5), QStringLiteral("COD_VENDEDOR=2"));
 
-    // The server is down: same outcome for another local order, and the run ends on its own.
+    // A wrong password: one login attempt (hosts block addresses that keep trying), and nothing
+    // touched on either side: the local order waits, ftp.ini stays as it was.
+    rig.writeFtpIni(rig.server.address(), QStringLiteral("/pedidos"), QStringLiteral("2"), QStringLiteral("senha errada"));
+    rig.writeLocal(QStringLiteral("PED-LOCAL2.txt"), e2e::simpleOrder(9204));
+    const QStringList iniBefore = rig.ftpIniLines();
+    const int users = rig.server.commandCount(QStringLiteral("USER"));
+    const RunResult refused = rig.run();
+    ASSERT_TRUE(refused.finished);
+    EXPECT_EQ(refused.exitCode, 1) << describe(refused).toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("530"))) << refused.err.toStdString();
+    EXPECT_EQ(rig.server.commandCount(QStringLiteral("USER")) - users, 1);
+    EXPECT_EQ(rig.ftpIniLines(), iniBefore);
+    EXPECT_EQ(rig.ordersBooked(9204), 0);
+    EXPECT_EQ(Rig::treeOf(rig.local()),
+              QStringList({QStringLiteral("PED-LOCAL2.txt"), QStringLiteral("importados/PED-LOCAL.txt")}));
+    EXPECT_EQ(Rig::treeOf(rig.server.root()), serverBefore);
+
+    // The server is down: the local order is booked, and the run ends on its own.
     rig.writeFtpIni(rig.server.address());
     rig.server.stop();
-    rig.writeLocal(QStringLiteral("PED-LOCAL2.txt"), e2e::simpleOrder(9204));
     const RunResult down = rig.run(90000);
     ASSERT_TRUE(down.finished) << "the run hung on a server that is not there";
     EXPECT_EQ(down.status, QProcess::NormalExit);

@@ -139,6 +139,13 @@ void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) con
         qWarning("chown %s failed", qPrintable(path(rel)));
 }
 
+void FtpServerFixture::appendFile(const QString& rel, const QByteArray& data) const
+{
+    QFile f(path(rel));
+    if (f.open(QIODevice::Append))
+        f.write(data);
+}
+
 QByteArray FtpServerFixture::readFile(const QString& rel) const
 {
     QFile f(path(rel));

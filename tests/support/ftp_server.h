@@ -54,6 +54,7 @@ public:
     // Files below root(); `rel` uses "/" and may name sub folders (created as needed).
     QString path(const QString& rel) const;
     void writeFile(const QString& rel, const QByteArray& data) const;
+    void appendFile(const QString& rel, const QByteArray& data) const; // as a writer adding lines
     QByteArray readFile(const QString& rel) const;
     bool exists(const QString& rel) const;
     void makeFolder(const QString& rel) const;
