@@ -1,6 +1,6 @@
 // The download walk as the window runs it: connect (one login), "cd" into the order folder with
-// its listing, then BAIXA_TUDO fetching and deleting every file, on the real libcurl control,
-// with the window shown (offscreen).
+// its listing, then BAIXA_TUDO fetching every file, checking the folder again and deleting, on
+// the real libcurl control, with the window shown (offscreen).
 #include "bench/bench.h"
 
 #include "gui/app_window.h"
@@ -43,11 +43,11 @@ int runDownload(const Args& args)
     const double end = nowSeconds();
     session.DESCONECTA();
 
-    std::printf("entries=%d\nfetched=%d\nfailed=%d\nnot_deleted=%d\nboxes=%d\n", w.lstRemote->count(), s.fetched,
-                s.failed, s.notDeleted, dialogs.messages);
+    std::printf("entries=%d\nfetched=%d\nchanged=%d\nfailed=%d\nnot_deleted=%d\nboxes=%d\n", w.lstRemote->count(),
+                s.fetched, s.changed, s.failed, s.notDeleted, dialogs.messages);
     std::printf("seconds_login_list=%.4f\nseconds_walk=%.4f\nseconds_total=%.4f\n", listed - start, end - listed,
                 end - start);
-    return connected && inFolder && s.failed == 0 && s.notDeleted == 0 ? 0 : 1;
+    return connected && inFolder && s.failed == 0 && s.notDeleted == 0 && s.changed == 0 ? 0 : 1;
 }
 
 } // namespace bench

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 
@@ -190,6 +191,26 @@ bool serverDropped(const RequestResult& r)
     }
 }
 
+// How long to wait for libcurl's sockets. libcurl 7.88 sometimes returns with a step still to
+// take and no socket to wait for: after the EPSV reply it opens the data connection only on its
+// next call, and offers nothing but its 60-second reply timer meanwhile. Waiting then would
+// stall every download; such a round is made again at once, then after 1, 2, 4, ... ms.
+int pollTimeoutMs(CURLM* multi, int* idleRounds)
+{
+    fd_set readSet, writeSet, exceptSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&exceptSet);
+    int maxFd = -1;
+    curl_multi_fdset(multi, &readSet, &writeSet, &exceptSet, &maxFd);
+    if (maxFd >= 0) {
+        *idleRounds = 0;
+        return 1000;
+    }
+    const int round = (*idleRounds)++;
+    return round == 0 ? 0 : std::min(1 << std::min(round - 1, 10), 1000);
+}
+
 } // namespace
 
 struct CurlConnection::Handles {
@@ -337,6 +358,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_multi_add_handle(mh, e);
     CURLcode code = CURLE_OK;
     bool done = false;
+    int idleRounds = 0;
     for (;;) {
         int still = 0;
         curl_multi_perform(mh, &still);
@@ -357,7 +379,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
             code = CURLE_FAILED_INIT;
             break;
         }
-        curl_multi_poll(mh, nullptr, 0, 1000, nullptr);
+        curl_multi_poll(mh, nullptr, 0, pollTimeoutMs(mh, &idleRounds), nullptr);
     }
     curl_multi_remove_handle(mh, e);
     curl_slist_free_all(preQuote);

@@ -263,9 +263,11 @@ void CurlTransferControl::setStateListener(std::function<void(int)> listener)
 
 void CurlTransferControl::Execute(const FtpCommand& command)
 {
+    bool replacing = false;
     {
         std::lock_guard lk(d->m);
-        if (d->running) // a new command replaces the one still running
+        replacing = d->running;
+        if (replacing) // a new command replaces the one still running
             d->cancelledUpTo = d->currentId;
         Job job;
         job.id = ++d->nextId;
@@ -279,7 +281,10 @@ void CurlTransferControl::Execute(const FtpCommand& command)
         d->info.clear();
         d->queue.push_back(std::move(job));
     }
-    d->connection.wake();
+    // The request of the replaced command looks at its cancel flag at once; an idle worker
+    // needs no wake-up of libcurl (it would only cost the next request an extra round).
+    if (replacing)
+        d->connection.wake();
     d->workCv.notify_all();
 }
 
