@@ -158,6 +158,8 @@ TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
     rig.order("A.txt", 201);
     rig.write("B.txt", {"NumeroPedido: 202", "NomeCliente: Cliente", "ProdutoVendido: 7891234000057|borracha|1,00|1"});
     rig.order("C.txt", 203);
+    // A download a stopped run left: never booked, and no warning (its order is on the server).
+    rig.write("D.txt.part", {"NumeroPedido: 204"});
     const QByteArray bad = rig.bytes("B.txt");
 
     const BatchSummary s = rig.run();
@@ -168,7 +170,8 @@ TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
     EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 1 com falha"));
     ASSERT_EQ(rig.report.criticals.size(), 1);
     EXPECT_TRUE(rig.report.criticals[0].startsWith("B.txt, linha 3: ")) << rig.report.criticals[0].toStdString();
-    EXPECT_EQ(rig.listing(), QStringList{"B.txt"});
+    EXPECT_EQ(rig.listing(), QStringList({"B.txt", "D.txt.part"}));
+    EXPECT_TRUE(s.otherFiles.isEmpty()) << s.otherFiles.join(' ').toStdString();
     EXPECT_EQ(rig.bytes("B.txt"), bad);
     EXPECT_TRUE(rig.exists("importados/A.txt") && rig.exists("importados/C.txt"));
     EXPECT_FALSE(rig.exists("importados/B.txt"));
