@@ -28,7 +28,7 @@ int secondsCeil(int ms) { return ms <= 0 ? 1 : (ms + 999) / 1000; }
 // One try of a request, as the libcurl callbacks see it.
 struct Attempt {
     const RequestHooks* hooks = nullptr;
-    const RequestSpec* spec = nullptr;
+    const RequestSpec* req = nullptr;
     RequestResult* result = nullptr;
     TraceFunction trace;
     int lastState = 0;
@@ -45,7 +45,7 @@ struct Attempt {
             if (line.startsWith(word))
                 return true;
         }
-        return !spec->quotedWord.isEmpty() && line.startsWith(spec->quotedWord);
+        return !req->quotedWord.isEmpty() && line.startsWith(req->quotedWord);
     }
 
     // Every state number of the request goes out here, each only once in a row.
@@ -103,7 +103,7 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
     QByteArray line = withoutLineEnd(data, size);
     if (line.startsWith("PASS "))
         line = "PASS ****";
-    if (!a->spec->quotedWord.isEmpty() && line.startsWith(a->spec->quotedWord))
+    if (!a->req->quotedWord.isEmpty() && line.startsWith(a->req->quotedWord))
         a->awaitingQuote = true;
     if (!a->result->commandSent && a->isOwnCommand(line)) {
         a->result->commandSent = true;
@@ -156,17 +156,17 @@ size_t onWrite(char* data, size_t size, size_t n, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
     const size_t len = size * n;
-    if (!a->spec->sink)
+    if (!a->req->sink)
         return len;
-    return a->spec->sink(data, len) ? len : 0;
+    return a->req->sink(data, len) ? len : 0;
 }
 
 size_t onRead(char* data, size_t size, size_t n, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
-    if (!a->spec->source)
+    if (!a->req->source)
         return 0;
-    const qint64 got = a->spec->source(data, size * n);
+    const qint64 got = a->req->source(data, size * n);
     return got < 0 ? size_t(CURL_READFUNC_ABORT) : size_t(got);
 }
 
@@ -263,24 +263,24 @@ void CurlConnection::wake()
 // server cannot have carried out its command: a DELE whose reply was lost may have deleted the
 // file (sent again it would fail with 550), and a download cut short is a failure to report,
 // not one to fetch again.
-RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached)
+RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& req, bool connectionCached)
 {
     bool reused = false;
-    RequestResult r = performOnce(target, spec, false, connectionCached, &reused);
+    RequestResult r = performOnce(target, req, false, connectionCached, &reused);
     const bool commandReachedServer = r.commandSent && !r.commandReply.startsWith(QLatin1String("421"));
     if (!r.cancelled && connectionCached && reused && serverDropped(r) && !commandReachedServer)
-        r = performOnce(target, spec, true, r.connectionKept, &reused);
+        r = performOnce(target, req, true, r.connectionKept, &reused);
     return r;
 }
 
-RequestResult CurlConnection::performOnce(const RequestTarget& target, const RequestSpec& spec, bool fresh,
+RequestResult CurlConnection::performOnce(const RequestTarget& target, const RequestSpec& req, bool fresh,
                                           bool connectedBefore, bool* reused)
 {
     const ServerSettings& settings = target.settings;
     RequestResult res;
     Attempt at;
     at.hooks = &target.hooks;
-    at.spec = &spec;
+    at.req = &req;
     at.result = &res;
     if (target.hooks.traceListener)
         at.trace = target.hooks.traceListener();
@@ -335,23 +335,23 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_setopt(e, CURLOPT_READDATA, &at);
 
     // What this request asks for.
-    if (spec.restart)
-        spec.restart();
-    curl_easy_setopt(e, CURLOPT_URL, spec.url.constData());
-    if (spec.noBody)
+    if (req.restart)
+        req.restart();
+    curl_easy_setopt(e, CURLOPT_URL, req.url.constData());
+    if (req.noBody)
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-    if (spec.ignoreContentLength)
+    if (req.ignoreContentLength)
         curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    if (!spec.listCommand.isEmpty())
-        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, spec.listCommand.constData());
+    if (!req.listCommand.isEmpty())
+        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, req.listCommand.constData());
     curl_slist* preQuote = nullptr;
-    for (const QByteArray& line : spec.preQuote)
+    for (const QByteArray& line : req.preQuote)
         preQuote = curl_slist_append(preQuote, line.constData());
     if (preQuote)
         curl_easy_setopt(e, CURLOPT_PREQUOTE, preQuote);
-    if (spec.uploadSize >= 0) {
+    if (req.uploadSize >= 0) {
         curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(spec.uploadSize));
+        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(req.uploadSize));
     }
 
     CURLM* mh = h->ensureMulti();

@@ -93,7 +93,7 @@ public:
     CurlConnection& operator=(const CurlConnection&) = delete;
 
     // Runs one request. `connectionCached`: the last request left a logged-in connection.
-    RequestResult perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached);
+    RequestResult perform(const RequestTarget& target, const RequestSpec& req, bool connectionCached);
 
     // Ends the cached connection (libcurl sends QUIT).
     void close();
@@ -105,7 +105,7 @@ private:
     struct Handles;
     std::unique_ptr<Handles> h;
 
-    RequestResult performOnce(const RequestTarget& target, const RequestSpec& spec, bool fresh,
+    RequestResult performOnce(const RequestTarget& target, const RequestSpec& req, bool fresh,
                               bool connectedBefore, bool* reused);
 };
 

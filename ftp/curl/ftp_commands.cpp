@@ -140,9 +140,9 @@ void FtpCommands::logOut()
 
 // Every request of a command goes through here, so the session always knows whether a
 // logged-in connection is cached.
-RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& spec)
+RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& req)
 {
-    RequestResult r = connection_.perform(target, spec, session_.connectionCached());
+    RequestResult r = connection_.perform(target, req, session_.connectionCached());
     session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
     if (r.loginRefused)
         session_.change(SessionChange::LoginRefused, describeFailure(r, target.address));
@@ -162,10 +162,10 @@ QByteArray FtpCommands::fileUrl(const RequestTarget& target, const QString& absP
 // Logs in and takes the login folder as the current folder; the failure, if it fails.
 std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
 {
-    RequestSpec spec;
-    spec.url = target.address.baseUrl() + '/';
-    spec.noBody = true;
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = target.address.baseUrl() + '/';
+    req.noBody = true;
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -181,22 +181,22 @@ std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
 CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
 {
     QByteArray data;
-    RequestSpec spec;
-    spec.url = folderUrl(target, session_.folder());
-    spec.restart = [&data] { data.clear(); };
-    spec.sink = [&data](const char* p, size_t n) {
+    RequestSpec req;
+    req.url = folderUrl(target, session_.folder());
+    req.restart = [&data] { data.clear(); };
+    req.sink = [&data](const char* p, size_t n) {
         data.append(p, qsizetype(n));
         return true;
     };
     bool mlsd = session_.listing() == ListingCommand::Mlsd;
     if (mlsd)
-        spec.listCommand = "MLSD";
-    RequestResult r = request(target, spec);
+        req.listCommand = "MLSD";
+    RequestResult r = request(target, req);
     if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 504) {
         session_.change(SessionChange::MlsdMissing);
         mlsd = false;
-        spec.listCommand.clear();
-        r = request(target, spec);
+        req.listCommand.clear();
+        r = request(target, req);
     }
     if (r.cancelled)
         return cancelled();
@@ -225,11 +225,11 @@ CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QStr
 {
     const QString current = session_.folder();
     const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
-    RequestSpec spec;
-    spec.url = folderUrl(target, wanted);
-    spec.noBody = true;
-    spec.preQuote = {QByteArrayLiteral("PWD")};
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, wanted);
+    req.noBody = true;
+    req.preQuote = {QByteArrayLiteral("PWD")};
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -249,12 +249,12 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     if (leaf.isEmpty())
         return failure(QStringLiteral("Nome inválido: \"%1\"").arg(name));
     const QByteArray word = ftpWord(verb);
-    RequestSpec spec;
-    spec.url = folderUrl(target, remoteParent(abs));
-    spec.noBody = true;
-    spec.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
-    spec.quotedWord = word + ' ';
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, remoteParent(abs));
+    req.noBody = true;
+    req.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
+    req.quotedWord = word + ' ';
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -287,21 +287,21 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
         return failure(QStringLiteral("Não foi possível criar o arquivo local %1: %2").arg(partPath, part.errorString()));
     const qint64 listed = session_.listedSize(abs);
     bool writeFailed = false;
-    RequestSpec spec;
-    spec.url = fileUrl(target, abs);
-    spec.ignoreContentLength = listed >= 0;
-    spec.restart = [&] {
+    RequestSpec req;
+    req.url = fileUrl(target, abs);
+    req.ignoreContentLength = listed >= 0;
+    req.restart = [&] {
         part.resize(0);
         part.seek(0);
     };
-    spec.sink = [&](const char* p, size_t n) {
+    req.sink = [&](const char* p, size_t n) {
         if (part.write(p, qint64(n)) != qint64(n)) {
             writeFailed = true;
             return false;
         }
         return true;
     };
-    const RequestResult r = request(target, spec);
+    const RequestResult r = request(target, req);
     const bool flushed = part.flush();
     const QString writeError = part.errorString();
     part.close();
@@ -340,17 +340,17 @@ CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& l
         return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
     const qint64 size = src.size();
     bool readFailed = false;
-    RequestSpec spec;
-    spec.url = fileUrl(target, abs);
-    spec.uploadSize = size;
-    spec.restart = [&] { src.seek(0); };
-    spec.source = [&](char* p, size_t n) {
+    RequestSpec req;
+    req.url = fileUrl(target, abs);
+    req.uploadSize = size;
+    req.restart = [&] { src.seek(0); };
+    req.source = [&](char* p, size_t n) {
         const qint64 got = src.read(p, qint64(n));
         if (got < 0)
             readFailed = true;
         return got;
     };
-    const RequestResult r = request(target, spec);
+    const RequestResult r = request(target, req);
     session_.change(SessionChange::FileUploaded, abs);
     if (r.cancelled)
         return cancelled();

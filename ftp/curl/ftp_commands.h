@@ -41,7 +41,7 @@ private:
     CurlConnection& connection_;
     ServerSession session_;
 
-    RequestResult request(const RequestTarget& target, const RequestSpec& spec);
+    RequestResult request(const RequestTarget& target, const RequestSpec& req);
     std::optional<CommandOutcome> logIn(const RequestTarget& target);
     CommandOutcome download(const RequestTarget& target, const QString& remote, const QString& local);
     CommandOutcome upload(const RequestTarget& target, const QString& local, const QString& remote);
