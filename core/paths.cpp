@@ -71,15 +71,20 @@ QString findFileIgnoringCase(const QString& folder, const QString& name)
     return base + name;
 }
 
-QString freeFileName(const QString& folder, const QString& name)
+QString numberedName(const QString& name, int n)
 {
-    if (!QFileInfo::exists(joinName(folder, name)))
+    if (n <= 1)
         return name;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString ext = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+    return QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+}
+
+QString freeFileName(const QString& folder, const QString& name)
+{
+    for (int n = 1;; ++n) {
+        const QString candidate = numberedName(name, n);
         if (!QFileInfo::exists(joinName(folder, candidate)))
             return candidate;
     }

@@ -34,4 +34,7 @@ QString findFileIgnoringCase(const QString& folder, const QString& name);
 // "PED1 (2).txt", "PED1 (3).txt", ... (the number before the last extension). Never overwrites.
 QString freeFileName(const QString& folder, const QString& name);
 
+// The n-th of those names: `name` itself for 1, "PED1 (n).txt" from 2 on.
+QString numberedName(const QString& name, int n);
+
 } // namespace paths

@@ -14,6 +14,14 @@ QString decodeServerText(const QByteArray& bytes, bool* wasLatin1)
     return bad ? QString::fromLatin1(bytes) : text;
 }
 
+// A size column or fact: digits only, else unknown (-1).
+static qint64 listedSize(QStringView digits)
+{
+    bool ok = false;
+    const qint64 size = digits.toLongLong(&ok);
+    return ok && size >= 0 && !digits.startsWith(QLatin1Char('+')) ? size : -1;
+}
+
 static bool isSelfOrParent(const QString& name)
 {
     return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
@@ -30,15 +38,22 @@ bool parseMlsdLine(const QString& line, FtpListEntry* entry)
     if (isSelfOrParent(name) || !facts.contains(QLatin1Char('=')))
         return false;
     QString type;
+    qint64 size = -1;
     for (const QString& fact : facts.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const qsizetype eq = fact.indexOf(QLatin1Char('='));
-        if (eq > 0 && fact.left(eq).compare(QLatin1String("type"), Qt::CaseInsensitive) == 0)
+        if (eq <= 0)
+            continue;
+        const QStringView key = QStringView(fact).left(eq);
+        if (key.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0)
             type = fact.mid(eq + 1).toLower();
+        else if (key.compare(QLatin1String("size"), Qt::CaseInsensitive) == 0)
+            size = listedSize(QStringView(fact).mid(eq + 1));
     }
     if (type == QLatin1String("cdir") || type == QLatin1String("pdir"))
         return false;
     entry->name = name;
     entry->folder = type == QLatin1String("dir");
+    entry->size = type.isEmpty() || type == QLatin1String("file") ? size : -1;
     return true;
 }
 
@@ -104,6 +119,7 @@ static bool parseUnixLine(const QString& line, FtpListEntry* entry)
             return false;
         entry->name = name;
         entry->folder = kind == QLatin1Char('d') || kind == QLatin1Char('D');
+        entry->size = kind == QLatin1Char('-') ? listedSize(tok(k - 1)) : -1;
         return true;
     }
     return false;
@@ -121,6 +137,7 @@ static bool parseDosLine(const QString& line, FtpListEntry* entry)
         return false;
     entry->name = name;
     entry->folder = m.captured(3).compare(QLatin1String("<DIR>"), Qt::CaseInsensitive) == 0;
+    entry->size = entry->folder ? -1 : listedSize(m.capturedView(3));
     return true;
 }
 

@@ -9,6 +9,9 @@
 struct FtpListEntry {
     QString name;
     bool folder = false;
+    // Bytes as the listing gave them: MLSD's "size" fact, the size column of LIST. -1 when the
+    // line gives none, and for a symbolic link (its listed size is the link's, not the file's).
+    qint64 size = -1;
     bool operator==(const FtpListEntry&) const = default;
 };
 

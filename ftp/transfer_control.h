@@ -1,8 +1,10 @@
 #pragma once
 // The transfer control: the one component that speaks FTP. It runs one command at a time,
 // asynchronously, and reports its progress as state numbers on the thread that owns it.
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 
@@ -37,6 +39,16 @@ private:
     QString description_;
 };
 
+// The files of the last folder listing ("dir") with the size the server listed for each, by the
+// name the answer shows; -1 where the listing gave no size. Folders are not in it.
+struct RemoteListing {
+    QHash<QString, qint64> sizes;
+    std::chrono::steady_clock::time_point listedAt{}; // when the listing came in
+
+    bool has(const QString& name) const { return sizes.contains(name); }
+    qint64 size(const QString& name) const { return sizes.value(name, -1); }
+};
+
 // State numbers of StateChanged.
 namespace ftpstate {
 enum : int {
@@ -59,6 +71,11 @@ public:
     // Starts a command and returns at once. Commands: "dir", "pwd", "cd <folder>",
     // "recv <remote name> <local path>", "send <local path> <remote path>", "delete <name>",
     // "rmdir <folder>", "mkdir <folder>", "quit"/"Quit". May throw TransferError.
+    // "recv" checks the size received against the size the last listing of the file's folder
+    // gave (against the server's SIZE answer when it gave none). A local path ending in ".part"
+    // is written in place (one left by an interrupted download is replaced), and its size is
+    // left for the caller to compare with the listing; any other is written as
+    // "<local path>.part" and renamed once complete, never over an existing file.
     virtual void Execute(const FtpCommand& command) = 0;
 
     // True while the last command is running.
@@ -79,6 +96,14 @@ public:
     // complete (its size equals the remote size when the server reports one); a failed "recv"
     // leaves no file at the local path.
     virtual bool LastSucceeded() const = 0;
+
+    // The last listing a "dir" delivered (empty before the first).
+    virtual RemoteListing LastListing() const = 0;
+
+    // True once the server refused the login: every later command fails at once with that
+    // refusal (state 11, ResponseInfo) without logging in again, until the address, the user or
+    // the password is set again.
+    virtual bool LoginRefused() const = 0;
 
     // StateChanged: called with each state number, always on the thread that created the
     // control, from its event processing (queued, never from inside Execute).

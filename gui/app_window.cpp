@@ -138,6 +138,18 @@ bool AppWindow::runUnattended()
     session_->setReportRefusals(false);
     const bool connected = session_->CONECTA();
     const QString firstRefusal = session_->lastRefusal();
+    if (control_.LoginRefused()) {
+        // Logging in again would only get this address blocked by the server; the orders of the
+        // local folder wait for a run that gets in. Nothing is fetched, booked or rewritten.
+        session_->setReportRefusals(true);
+        const QString text = QStringLiteral("O servidor %1 recusou o usuário ou a senha de ftp.ini: nada foi baixado nem "
+                                            "importado. Corrija USUARIO e SENHA em ftp.ini.")
+                                 .arg(window_.txtAddress->text())
+            + (firstRefusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(firstRefusal));
+        session_->appendLog(text);
+        dialogs_.alert(text);
+        return false;
+    }
     const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
     session_->lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_->EXECUTA_COMANDO(session_->lastFolderCommand, true);
@@ -199,9 +211,11 @@ BatchSummary AppWindow::BOTAO_IMPORTA(const std::optional<QString>& configuredFo
 
 void AppWindow::Form_Unload()
 {
+    // A download walk waiting in a command ends with it: nothing more is fetched or deleted.
+    session_->requestStop();
     try {
         if (session_->connected())
-            control_.Execute(FtpCommand{QStringLiteral("Quit"), {}});
+            session_->executeUnlogged(FtpCommand{QStringLiteral("Quit"), {}});
     } catch (const std::exception&) {
         dialogs_.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
     } catch (...) {

@@ -43,8 +43,9 @@ public:
     StartMode Form_Load();
 
     // The unattended run: connect, change to the configured folder, fetch and delete the
-    // files, import them. One run at a time (a lock file in the application folder). Returns
-    // true when no failure was reported.
+    // files, import them. One run at a time (a lock file in the application folder). A login
+    // the server refuses ends it at once, touching nothing. Returns true when no failure was
+    // reported.
     bool runUnattended();
 
     // The import batch over the local folder (also the second half of the unattended run).

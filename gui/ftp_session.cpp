@@ -60,6 +60,8 @@ FtpSession::~FtpSession()
 bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
 {
     bool succeeded = false;
+    if (stopRequested_)
+        return false;
     try {
         if (control_.StillExecuting())
             control_.Cancel();

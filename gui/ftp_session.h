@@ -35,6 +35,7 @@ public:
     // during the wait cancelled it. A failure of the refresh alone does not change the result.
     // A command the server refused also marks the run as failed (unattended exit status) and,
     // while refusals are reported, is named through IDialogs::alert with the server's report.
+    // Once the window is closing nothing is sent and the result is false.
     bool EXECUTA_COMANDO(const FtpCommand& command, bool refresh);
 
     // Whether EXECUTA_COMANDO names each refused command through IDialogs::alert (on by
@@ -84,6 +85,11 @@ public:
     // the Status frame, with the whole text as the line's tooltip.
     void showStatus(const QString& status, bool fixedText = false);
 
+    // The window is closing: the procedure waiting in a command gives up after it, and
+    // EXECUTA_COMANDO sends nothing more.
+    void requestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
+
     // Appends one line to the log box; every log line is also traced through IDialogs.
     void appendLog(const QString& line);
     // The log as plain text, lines separated by "\n".
@@ -122,4 +128,5 @@ private:
     bool connected_ = false;
     bool reportRefusals_ = true;
     QString lastRefusal_;
+    bool stopRequested_ = false;
 };

@@ -1,11 +1,13 @@
 #include "import/batch.h"
 
+#include "core/file_moves.h"
 #include "core/paths.h"
 #include "import/import_order.h"
 #include "import/erp_session.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <filesystem>
 #include <stdexcept>
@@ -46,46 +48,32 @@ QString BatchSummary::summaryLine() const
         .arg(failed + notBooked);
 }
 
+QString archiveFolderOf(const QString& folder) { return paths::joinName(folder, QStringLiteral("importados")); }
+
 QString COPIA_ARQUIVO(const QString& folder, const QString& name)
 {
     const QString source = paths::joinName(folder, name);
-    const QString archive = paths::joinName(folder, QStringLiteral("importados"));
+    const QString archive = archiveFolderOf(folder);
     std::error_code ec;
     fs::create_directories(toPath(archive), ec);
     if (ec || !QFileInfo(archive).isDir()) {
         throw std::runtime_error(QStringLiteral("Não foi possível criar a pasta %1: %2")
                                      .arg(archive, QString::fromStdString(ec.message())).toStdString());
     }
-    const QString targetName = paths::freeFileName(archive, name);
-    const QString target = paths::joinName(archive, targetName);
+    if (!QFileInfo(source).isFile())
+        throw std::runtime_error(QStringLiteral("Não foi possível ler %1: o arquivo não está lá").arg(source).toStdString());
 
-    const auto sourceSize = fs::file_size(toPath(source), ec);
-    if (ec) {
-        throw std::runtime_error(QStringLiteral("Não foi possível ler %1: %2")
-                                     .arg(source, QString::fromStdString(ec.message())).toStdString());
-    }
-    // copy_file without overwrite: a file of that name appearing meanwhile makes it fail, never lost.
-    if (!fs::copy_file(toPath(source), toPath(target), fs::copy_options::none, ec) || ec) {
-        const QString reason = QString::fromStdString(ec.message());
-        if (ec != std::errc::file_exists) {
-            std::error_code ignored;
-            fs::remove(toPath(target), ignored); // a partial copy must not stay in the archive
+    // The same order archived before (a run stopped between archiving and removing the source,
+    // or a file fetched once more because its delete on the server failed): one copy is enough.
+    const QString archived = files::sameContentUnderName(archive, name, source);
+    if (!archived.isEmpty()) {
+        if (!QFile::remove(source)) {
+            throw std::runtime_error(
+                QStringLiteral("%1 já está arquivado em %2, mas não pôde ser apagado").arg(source, archived).toStdString());
         }
-        throw std::runtime_error(
-            QStringLiteral("Não foi possível copiar %1 para %2: %3").arg(source, target, reason).toStdString());
+        return archived;
     }
-    const auto copiedSize = fs::file_size(toPath(target), ec);
-    if (ec || copiedSize != sourceSize) {
-        std::error_code ignored;
-        fs::remove(toPath(target), ignored);
-        throw std::runtime_error(QStringLiteral("A cópia de %1 em %2 ficou incompleta; o arquivo foi mantido")
-                                     .arg(source, target).toStdString());
-    }
-    if (!fs::remove(toPath(source), ec) || ec) {
-        throw std::runtime_error(QStringLiteral("%1 foi arquivado em %2, mas não pôde ser apagado: %3")
-                                     .arg(source, target, QString::fromStdString(ec.message())).toStdString());
-    }
-    return target;
+    return files::moveToFreeName(source, archive, name);
 }
 
 BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportState& state,
@@ -174,7 +162,8 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
     const int left = files.count();
     for (int i = 0; i < left; ++i) {
         const QString name = files.entry(i);
-        if (!isOrderFileName(name) && !(applicationFolder && isProgramFile(name)))
+        // A ".part" is a download a stopped run left: its order is still on the server.
+        if (!isOrderFileName(name) && !name.endsWith(QLatin1String(".part")) && !(applicationFolder && isProgramFile(name)))
             summary.otherFiles << name;
     }
     return summary;

@@ -37,9 +37,14 @@ struct BatchSummary {
 // True for the names the batch imports: ending in ".txt", exactly (PED2.TXT and NOTA.csv stay).
 bool isOrderFileName(const QString& name);
 
-// Archives one handled order file: copies it into <folder>/importados (created when missing)
-// under a free name (an archived file is never overwritten: "PED1 (2).txt"), checks the copy's
-// size, and only then deletes the source. Throws std::runtime_error naming the file on failure;
+// The archive of a local folder: <folder>/importados.
+QString archiveFolderOf(const QString& folder);
+
+// Archives one handled order file: moves it into <folder>/importados (created when missing)
+// under a free name (an archived file is never overwritten: "PED1 (2).txt"), so that a name
+// there always holds a whole file, whenever the program is stopped. When the archive already
+// holds the same bytes under that name (or one of its numbered names), the source is only
+// deleted. Returns the archived path. Throws std::runtime_error naming the file on failure;
 // the source then stays in place.
 QString COPIA_ARQUIVO(const QString& folder, const QString& name);
 

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cerrno>
@@ -30,7 +31,7 @@ int secondsCeil(int ms) { return ms <= 0 ? 1 : (ms + 999) / 1000; }
 // One try of a request, as the libcurl callbacks see it.
 struct Attempt {
     const RequestHooks* hooks = nullptr;
-    const RequestSpec* spec = nullptr;
+    const RequestSpec* req = nullptr;
     RequestResult* result = nullptr;
     TraceFunction trace;
     int lastState = 0;
@@ -44,6 +45,18 @@ struct Attempt {
     curl_off_t bytesMoved = 0;
 
     void sign() { lastSign = std::chrono::steady_clock::now(); }
+    bool awaitingCommandReply = false;
+
+    // The line that carries out what the request is for (not the login, CWD, TYPE or EPSV
+    // before it).
+    bool isOwnCommand(const QByteArray& line) const
+    {
+        for (const char* word : {"RETR ", "STOR ", "LIST", "MLSD"}) {
+            if (line.startsWith(word))
+                return true;
+        }
+        return !req->quotedWord.isEmpty() && line.startsWith(req->quotedWord);
+    }
 
     // Every state number of the request goes out here, each only once in a row.
     void report(int state)
@@ -84,6 +97,10 @@ size_t onHeader(char* data, size_t size, size_t n, void* user)
             a->result->quoteReply = text;
             a->awaitingQuote = false;
         }
+        if (a->awaitingCommandReply) {
+            a->result->commandReply = text;
+            a->awaitingCommandReply = false;
+        }
         a->report(greeting ? ftpstate::Connected : ftpstate::ResponseReceived);
     }
     return len;
@@ -98,8 +115,12 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
     QByteArray line = withoutLineEnd(data, size);
     if (line.startsWith("PASS "))
         line = "PASS ****";
-    if (!a->spec->quotedWord.isEmpty() && line.startsWith(a->spec->quotedWord))
+    if (!a->req->quotedWord.isEmpty() && line.startsWith(a->req->quotedWord))
         a->awaitingQuote = true;
+    if (!a->result->commandSent && a->isOwnCommand(line)) {
+        a->result->commandSent = true;
+        a->awaitingCommandReply = true;
+    }
     if (a->trace)
         a->trace(QStringLiteral("> ") + decodeServerText(line));
     a->report(ftpstate::Requesting);
@@ -151,17 +172,17 @@ size_t onWrite(char* data, size_t size, size_t n, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
     const size_t len = size * n;
-    if (!a->spec->sink)
+    if (!a->req->sink)
         return len;
-    return a->spec->sink(data, len) ? len : 0;
+    return a->req->sink(data, len) ? len : 0;
 }
 
 size_t onRead(char* data, size_t size, size_t n, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
-    if (!a->spec->source)
+    if (!a->req->source)
         return 0;
-    const qint64 got = a->spec->source(data, size * n);
+    const qint64 got = a->req->source(data, size * n);
     return got < 0 ? size_t(CURL_READFUNC_ABORT) : size_t(got);
 }
 
@@ -184,6 +205,26 @@ bool serverDropped(const RequestResult& r)
     default:
         return false;
     }
+}
+
+// How long to wait for libcurl's sockets. libcurl 7.88 sometimes returns with a step still to
+// take and no socket to wait for: after the EPSV reply it opens the data connection only on its
+// next call, and offers nothing but its 60-second reply timer meanwhile. Waiting then would
+// stall every download; such a round is made again at once, then after 1, 2, 4, ... ms.
+int pollTimeoutMs(CURLM* multi, int* idleRounds)
+{
+    fd_set readSet, writeSet, exceptSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&exceptSet);
+    int maxFd = -1;
+    curl_multi_fdset(multi, &readSet, &writeSet, &exceptSet, &maxFd);
+    if (maxFd >= 0) {
+        *idleRounds = 0;
+        return 1000;
+    }
+    const int round = (*idleRounds)++;
+    return round == 0 ? 0 : std::min(1 << std::min(round - 1, 10), 1000);
 }
 
 } // namespace
@@ -235,25 +276,29 @@ void CurlConnection::wake()
 }
 
 // A request on the cached connection that fails because the server closed it meanwhile
-// (idle time-out: "421", or a dead socket) is made once more on a new login.
-RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached)
+// (idle time-out: "421", or a dead socket) is made once more on a new login, but only when the
+// server cannot have carried out its command: a DELE whose reply was lost may have deleted the
+// file (sent again it would fail with 550), and a download cut short is a failure to report,
+// not one to fetch again.
+RequestResult CurlConnection::perform(const RequestTarget& target, const RequestSpec& req, bool connectionCached)
 {
     bool reused = false;
-    RequestResult r = performOnce(target, spec, false, connectionCached, &reused);
+    RequestResult r = performOnce(target, req, false, connectionCached, &reused);
+    const bool commandReachedServer = r.commandSent && !r.commandReply.startsWith(QLatin1String("421"));
     // libcurl itself finds an SFTP connection the server closed and opens a new one.
-    if (!target.address.sftp && !r.cancelled && connectionCached && reused && serverDropped(r))
-        r = performOnce(target, spec, true, r.connectionKept, &reused);
+    if (!target.address.sftp && !r.cancelled && connectionCached && reused && serverDropped(r) && !commandReachedServer)
+        r = performOnce(target, req, true, r.connectionKept, &reused);
     return r;
 }
 
-RequestResult CurlConnection::performOnce(const RequestTarget& target, const RequestSpec& spec, bool fresh,
+RequestResult CurlConnection::performOnce(const RequestTarget& target, const RequestSpec& req, bool fresh,
                                           bool connectedBefore, bool* reused)
 {
     const ServerSettings& settings = target.settings;
     RequestResult res;
     Attempt at;
     at.hooks = &target.hooks;
-    at.spec = &spec;
+    at.req = &req;
     at.result = &res;
     if (target.hooks.traceListener)
         at.trace = target.hooks.traceListener();
@@ -306,32 +351,35 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_setopt(e, CURLOPT_READDATA, &at);
 
     // What this request asks for.
-    if (spec.restart)
-        spec.restart();
-    curl_easy_setopt(e, CURLOPT_URL, spec.url.constData());
-    if (spec.noBody)
+    if (req.restart)
+        req.restart();
+    curl_easy_setopt(e, CURLOPT_URL, req.url.constData());
+    if (req.noBody)
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-    if (!spec.listCommand.isEmpty())
-        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, spec.listCommand.constData());
+    if (req.ignoreContentLength)
+        curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    if (!req.listCommand.isEmpty())
+        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, req.listCommand.constData());
     curl_slist* preQuote = nullptr;
-    for (const QByteArray& line : spec.preQuote)
+    for (const QByteArray& line : req.preQuote)
         preQuote = curl_slist_append(preQuote, line.constData());
     if (preQuote)
         curl_easy_setopt(e, CURLOPT_PREQUOTE, preQuote);
     curl_slist* quote = nullptr;
-    for (const QByteArray& line : spec.quote)
+    for (const QByteArray& line : req.quote)
         quote = curl_slist_append(quote, line.constData());
     if (quote)
         curl_easy_setopt(e, CURLOPT_QUOTE, quote);
-    if (spec.uploadSize >= 0) {
+    if (req.uploadSize >= 0) {
         curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(spec.uploadSize));
+        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(req.uploadSize));
     }
 
     CURLM* mh = h->ensureMulti();
     curl_multi_add_handle(mh, e);
     CURLcode code = CURLE_OK;
     bool done = false;
+    int idleRounds = 0;
     for (;;) {
         int still = 0;
         curl_multi_perform(mh, &still);
@@ -357,7 +405,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
             code = CURLE_OPERATION_TIMEDOUT; // removing the request below drops its connection
             break;
         }
-        curl_multi_poll(mh, nullptr, 0, 1000, nullptr);
+        curl_multi_poll(mh, nullptr, 0, pollTimeoutMs(mh, &idleRounds), nullptr);
     }
     curl_multi_remove_handle(mh, e);
     curl_slist_free_all(preQuote);
@@ -386,7 +434,8 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     // A cancelled transfer loses its connection, and so does a failure that the server did
     // not report with a reply of its own; a refused command ("550 ...") keeps it.
     const int replyCode = res.lastReplyCode();
-    res.connectionKept = !res.cancelled
+    res.loginRefused = code == CURLE_LOGIN_DENIED;
+    res.connectionKept = !res.cancelled && !res.loginRefused
         && (code == CURLE_OK || (replyCode >= 400 && replyCode != 421 && code != CURLE_OPERATION_TIMEDOUT));
     return res;
 }

@@ -2,7 +2,7 @@
 // One libcurl request on the control connection: the easy-handle options, the callbacks that
 // turn libcurl's events into state numbers and dialogue lines, the multi loop that runs it
 // until it ends or the command is cancelled, and one more try on a new login when the server
-// had dropped the cached connection.
+// had dropped the cached connection before the request's own command reached it.
 //
 // What to ask for comes as a RequestSpec built by the commands; libcurl itself stays in here.
 #include "ftp/remote_paths.h"
@@ -21,6 +21,7 @@ constexpr int kDefaultRequestTimeoutMs = 60000;
 struct ServerSettings {
     QString address;  // as typed in the window
     QString user, password;
+    quint64 connectNumber = 0; // grows each time address, user or password is set: a new connect
     int timeoutMs = kDefaultRequestTimeoutMs;
     QString caFile;         // FTPS: certificates trusted besides the system's, when the file exists
     QString knownHostsFile; // SFTP: the trusted host keys (empty: none)
@@ -48,6 +49,7 @@ struct RequestTarget {
 struct RequestSpec {
     QByteArray url;
     bool noBody = false;
+    bool ignoreContentLength = false; // a download whose size is known already: no SIZE asked
     QByteArray listCommand;        // instead of LIST ("MLSD")
     QList<QByteArray> preQuote;    // commands sent before the request, in order
     QList<QByteArray> quote;       // SFTP: libcurl's commands run before the request ("rm \"/a b\"")
@@ -69,6 +71,12 @@ struct RequestResult {
     int osErrno = 0;           // the system's error of the last connect (ECONNREFUSED...)
     bool cancelled = false;
     bool connectionKept = false;  // a logged-in connection stays cached for the next request
+    bool loginRefused = false;    // the server refused user or password
+    // The request's own command (RETR, STOR, LIST/MLSD or the quoted one) went out, and the
+    // first reply line after it (empty when none came): past that point the server may have
+    // carried it out, so the request is not made again on a new login.
+    bool commandSent = false;
+    QString commandReply;
     QByteArray entryPath;      // the login folder as the server names it (empty if unknown)
     qint64 announcedSize = -1; // size of a download as the server announced it, -1 if unknown
     qint64 uploadedBytes = 0;
@@ -88,7 +96,7 @@ public:
     CurlConnection& operator=(const CurlConnection&) = delete;
 
     // Runs one request. `connectionCached`: the last request left a logged-in connection.
-    RequestResult perform(const RequestTarget& target, const RequestSpec& spec, bool connectionCached);
+    RequestResult perform(const RequestTarget& target, const RequestSpec& req, bool connectionCached);
 
     // Ends the cached connection (libcurl sends QUIT).
     void close();
@@ -100,7 +108,7 @@ private:
     struct Handles;
     std::unique_ptr<Handles> h;
 
-    RequestResult performOnce(const RequestTarget& target, const RequestSpec& spec, bool fresh,
+    RequestResult performOnce(const RequestTarget& target, const RequestSpec& req, bool fresh,
                               bool connectedBefore, bool* reused);
 };
 

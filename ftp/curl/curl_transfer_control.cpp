@@ -40,6 +40,8 @@ struct CurlTransferControl::Impl {
     QString answer;
     qsizetype answerPos = 0;
     QString info;
+    RemoteListing listing;
+    bool loginRefused = false;
     // Notifications waiting for the owner thread, delivered in order by one queued call per
     // batch: a command brings about ten of them, and waking the owner thread for each would
     // cost more than the command (thread switches, system calls, the window's event round).
@@ -145,6 +147,9 @@ struct CurlTransferControl::Impl {
                 answer = outcome->answer;
                 answerPos = 0;
                 info = outcome->info;
+                if (outcome->listing)
+                    listing = *outcome->listing;
+                loginRefused = outcome->loginRefused;
             } else if (!running) {
                 return;
             }
@@ -172,7 +177,8 @@ struct CurlTransferControl::Impl {
             }
             if (isCancelled(job.id))
                 continue;
-            const CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
+            CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
+            out.loginRefused = commands.loginRefused();
             if (!isCancelled(job.id))
                 post(job.id, out.ok ? ftpstate::ResponseCompleted : ftpstate::Error, out);
         }
@@ -200,22 +206,30 @@ CurlTransferControl::CurlTransferControl() : d(std::make_unique<Impl>()) {}
 
 CurlTransferControl::~CurlTransferControl() = default;
 
+// Setting the address, the user or the password is a new connect: a login the server refused
+// may be tried once more.
 void CurlTransferControl::setAddress(const QString& address)
 {
     std::lock_guard lk(d->m);
     d->settings.address = address;
+    ++d->settings.connectNumber;
+    d->loginRefused = false;
 }
 
 void CurlTransferControl::setUserName(const QString& user)
 {
     std::lock_guard lk(d->m);
     d->settings.user = user;
+    ++d->settings.connectNumber;
+    d->loginRefused = false;
 }
 
 void CurlTransferControl::setPassword(const QString& password)
 {
     std::lock_guard lk(d->m);
     d->settings.password = password;
+    ++d->settings.connectNumber;
+    d->loginRefused = false;
 }
 
 void CurlTransferControl::setRequestTimeoutMs(int ms)
@@ -245,9 +259,11 @@ void CurlTransferControl::setStateListener(std::function<void(int)> listener)
 
 void CurlTransferControl::Execute(const FtpCommand& command)
 {
+    bool replacing = false;
     {
         std::lock_guard lk(d->m);
-        if (d->running) // a new command replaces the one still running
+        replacing = d->running;
+        if (replacing) // a new command replaces the one still running
             d->cancelledUpTo = d->currentId;
         Job job;
         job.id = ++d->nextId;
@@ -261,7 +277,10 @@ void CurlTransferControl::Execute(const FtpCommand& command)
         d->info.clear();
         d->queue.push_back(std::move(job));
     }
-    d->connection.wake();
+    // The request of the replaced command looks at its cancel flag at once; an idle worker
+    // needs no wake-up of libcurl (it would only cost the next request an extra round).
+    if (replacing)
+        d->connection.wake();
     d->workCv.notify_all();
 }
 
@@ -306,6 +325,18 @@ bool CurlTransferControl::LastSucceeded() const
 {
     std::lock_guard lk(d->m);
     return d->lastOk && !d->running;
+}
+
+RemoteListing CurlTransferControl::LastListing() const
+{
+    std::lock_guard lk(d->m);
+    return d->listing;
+}
+
+bool CurlTransferControl::LoginRefused() const
+{
+    std::lock_guard lk(d->m);
+    return d->loginRefused;
 }
 
 void CurlTransferControl::waitForProgress(int maxMs)

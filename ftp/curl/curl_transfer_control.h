@@ -3,7 +3,7 @@
 //
 // One logged-in control connection serves every command until "quit", a change of server or
 // login, a cancelled transfer or a server that drops it (the next command logs in again by
-// itself). The current remote folder is kept here, starting at the login folder, and every
+// itself). A login the server refuses is not tried again until the next connect. The current remote folder is kept here, starting at the login folder, and every
 // command names its folder absolutely, so it survives a new login.
 //
 // Threads: Execute/Cancel only queue work and return at once; the commands run on the worker
@@ -43,6 +43,8 @@ public:
     QString GetChunk(int size) override;
     QString ResponseInfo() const override;
     bool LastSucceeded() const override;
+    RemoteListing LastListing() const override;
+    bool LoginRefused() const override;
     void setStateListener(std::function<void(int)> listener) override;
     void waitForProgress(int maxMs) override;
 

@@ -8,15 +8,29 @@
 
 namespace {
 
-CommandOutcome failure(const QString& info) { return CommandOutcome{false, {}, info}; }
-CommandOutcome success(const QString& answer = {}) { return CommandOutcome{true, answer, {}}; }
+CommandOutcome failure(const QString& info)
+{
+    CommandOutcome out;
+    out.info = info;
+    return out;
+}
+
+CommandOutcome success(const QString& answer = {})
+{
+    CommandOutcome out;
+    out.ok = true;
+    out.answer = answer;
+    return out;
+}
 CommandOutcome cancelled() { return failure(QStringLiteral("Operação cancelada")); }
 
-// Everything that makes a logged-in connection unusable for another command when it changes.
+// Everything that makes a logged-in connection unusable for another command when it changes,
+// and the connect it belongs to: a new connect may try a login the server refused before.
 QString loginKey(const ServerSettings& s)
 {
     return s.address.trimmed() + QLatin1Char('\n') + s.user + QLatin1Char('\n') + s.password + QLatin1Char('\n')
-        + s.caFile + QLatin1Char('\n') + s.knownHostsFile;
+        + s.caFile + QLatin1Char('\n') + s.knownHostsFile + QLatin1Char('\n')
+        + QString::number(s.connectNumber);
 }
 
 // The FTP command that carries out delete, mkdir and rmdir.
@@ -78,6 +92,9 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
     }
     if (verb == Verb::Unknown)
         return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
+    // One refused login is enough: hosts block addresses that keep trying.
+    if (session_.loginRefused())
+        return failure(session_.loginRefusal());
 
     const RequestTarget target{settings, *address, hooks};
     if (!session_.loggedIn()) {
@@ -124,10 +141,12 @@ void FtpCommands::logOut()
 
 // Every request of a command goes through here, so the session always knows whether a
 // logged-in connection is cached.
-RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& spec)
+RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& req)
 {
-    RequestResult r = connection_.perform(target, spec, session_.connectionCached());
+    RequestResult r = connection_.perform(target, req, session_.connectionCached());
     session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
+    if (r.loginRefused)
+        session_.change(SessionChange::LoginRefused, describeFailure(r, target.address));
     return r;
 }
 
@@ -144,10 +163,10 @@ QByteArray FtpCommands::fileUrl(const RequestTarget& target, const QString& absP
 // Logs in and takes the login folder as the current folder; the failure, if it fails.
 std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
 {
-    RequestSpec spec;
-    spec.url = target.address.baseUrl() + '/';
-    spec.noBody = true;
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = target.address.baseUrl() + '/';
+    req.noBody = true;
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -163,22 +182,22 @@ std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
 CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
 {
     QByteArray data;
-    RequestSpec spec;
-    spec.url = folderUrl(target, session_.folder());
-    spec.restart = [&data] { data.clear(); };
-    spec.sink = [&data](const char* p, size_t n) {
+    RequestSpec req;
+    req.url = folderUrl(target, session_.folder());
+    req.restart = [&data] { data.clear(); };
+    req.sink = [&data](const char* p, size_t n) {
         data.append(p, qsizetype(n));
         return true;
     };
     bool mlsd = session_.listing() == ListingCommand::Mlsd && !target.address.sftp;
     if (mlsd)
-        spec.listCommand = "MLSD";
-    RequestResult r = request(target, spec);
+        req.listCommand = "MLSD";
+    RequestResult r = request(target, req);
     if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 504) {
         session_.change(SessionChange::MlsdMissing);
         mlsd = false;
-        spec.listCommand.clear();
-        r = request(target, spec);
+        req.listCommand.clear();
+        r = request(target, req);
     }
     if (r.cancelled)
         return cancelled();
@@ -188,7 +207,17 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
     const QString text = decodeServerText(data, &latin1);
     if (latin1)
         session_.change(SessionChange::Latin1NamesSeen);
-    return success(composeDirAnswer(parseListing(text, mlsd)));
+    const QList<FtpListEntry> entries = parseListing(text, mlsd);
+    RemoteListing listing;
+    listing.listedAt = std::chrono::steady_clock::now();
+    for (const FtpListEntry& e : entries) {
+        if (!e.folder)
+            listing.sizes.insert(e.name, e.size);
+    }
+    session_.change(SessionChange::FolderListed, session_.folder(), listing.sizes);
+    CommandOutcome out = success(composeDirAnswer(entries));
+    out.listing = std::move(listing);
+    return out;
 }
 
 // Moves to the folder and asks PWD there: the server's own name for it becomes the current
@@ -199,11 +228,11 @@ CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QStr
     const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
     if (target.address.sftp)
         return sftpChangeFolder(target, wanted);
-    RequestSpec spec;
-    spec.url = folderUrl(target, wanted);
-    spec.noBody = true;
-    spec.preQuote = {QByteArrayLiteral("PWD")};
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, wanted);
+    req.noBody = true;
+    req.preQuote = {QByteArrayLiteral("PWD")};
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -225,12 +254,12 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     if (target.address.sftp)
         return sftpFileCommand(target, verb, abs);
     const QByteArray word = ftpWord(verb);
-    RequestSpec spec;
-    spec.url = folderUrl(target, remoteParent(abs));
-    spec.noBody = true;
-    spec.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
-    spec.quotedWord = word + ' ';
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, remoteParent(abs));
+    req.noBody = true;
+    req.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
+    req.quotedWord = word + ' ';
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
@@ -241,36 +270,43 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     return success();
 }
 
-// Into "<local>.part", renamed to `local` once complete; a failure leaves neither behind.
+// Into "<local>.part", renamed to `local` once complete, or straight into `local` when that is a
+// ".part" name already; a failure leaves nothing behind. Complete means: as many bytes as the
+// last listing of the folder gave the file (then libcurl does not ask SIZE: one round trip less
+// per file), or as the server's SIZE answer when the listing gave none. A ".part" target whose
+// size the listing gave is left for the caller to compare: a file that grew on the server since
+// the listing is not a failed download, it is one not to take yet.
 CommandOutcome FtpCommands::download(const RequestTarget& target, const QString& remote, const QString& local)
 {
     if (remote.isEmpty() || remote.endsWith(QLatin1Char('/')))
         return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
     if (local.isEmpty())
         return failure(QStringLiteral("Informe o arquivo local"));
-    if (QFileInfo::exists(local))
+    const bool inPlace = local.endsWith(QLatin1String(".part"));
+    if (!inPlace && QFileInfo::exists(local))
         return failure(QStringLiteral("O arquivo local já existe: %1").arg(local));
     const QString abs = resolveRemotePath(session_.folder(), remote);
-    const QString partPath = local + QStringLiteral(".part");
+    const QString partPath = inPlace ? local : local + QStringLiteral(".part");
     QFile part(partPath);
     if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return failure(QStringLiteral("Não foi possível criar o arquivo local %1: %2").arg(partPath, part.errorString()));
+    const qint64 listed = session_.listedSize(abs);
     bool writeFailed = false;
-    RequestSpec spec;
-    spec.url = fileUrl(target, abs);
-    spec.restart = [&] {
+    RequestSpec req;
+    req.url = fileUrl(target, abs);
+    req.ignoreContentLength = listed >= 0;
+    req.restart = [&] {
         part.resize(0);
         part.seek(0);
     };
-    spec.sink = [&](const char* p, size_t n) {
+    req.sink = [&](const char* p, size_t n) {
         if (part.write(p, qint64(n)) != qint64(n)) {
             writeFailed = true;
             return false;
         }
         return true;
     };
-    const RequestResult r = request(target, spec);
-    const qint64 expected = r.announcedSize;
+    const RequestResult r = request(target, req);
     const bool flushed = part.flush();
     const QString writeError = part.errorString();
     part.close();
@@ -285,8 +321,14 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
     if (!r.ok())
         return fail(describeFailure(r, target.address));
     const qint64 size = QFileInfo(partPath).size();
-    if (expected >= 0 && size != expected)
-        return fail(QStringLiteral("Arquivo %1 incompleto: %2 de %3 bytes recebidos").arg(remote).arg(size).arg(expected));
+    if (listed >= 0 && !inPlace && size != listed) {
+        return fail(QStringLiteral("Arquivo %1: %2 bytes recebidos, %3 na listagem (mudou no servidor ou veio incompleto)")
+                        .arg(remote).arg(size).arg(listed));
+    }
+    if (listed < 0 && r.announcedSize >= 0 && size != r.announcedSize)
+        return fail(QStringLiteral("Arquivo %1 incompleto: %2 de %3 bytes recebidos").arg(remote).arg(size).arg(r.announcedSize));
+    if (inPlace)
+        return success();
     // QFile::rename never replaces an existing file.
     if (!QFile::rename(partPath, local))
         return fail(QStringLiteral("Não foi possível gravar %1 (o arquivo já existe?)").arg(local));
@@ -303,17 +345,18 @@ CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& l
         return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(remote));
     const qint64 size = src.size();
     bool readFailed = false;
-    RequestSpec spec;
-    spec.url = fileUrl(target, abs);
-    spec.uploadSize = size;
-    spec.restart = [&] { src.seek(0); };
-    spec.source = [&](char* p, size_t n) {
+    RequestSpec req;
+    req.url = fileUrl(target, abs);
+    req.uploadSize = size;
+    req.restart = [&] { src.seek(0); };
+    req.source = [&](char* p, size_t n) {
         const qint64 got = src.read(p, qint64(n));
         if (got < 0)
             readFailed = true;
         return got;
     };
-    const RequestResult r = request(target, spec);
+    const RequestResult r = request(target, req);
+    session_.change(SessionChange::FileUploaded, abs);
     if (r.cancelled)
         return cancelled();
     if (readFailed)

@@ -13,11 +13,14 @@ enum class Verb { Dir, Pwd, Cd, Recv, Send, Delete, Mkdir, Rmdir, Quit, Unknown 
 // The verb of a command word, ignoring case and blanks around it.
 Verb parseVerb(const QString& word);
 
-// How a command ended: its answer for GetChunk, or the report for ResponseInfo.
+// How a command ended: its answer for GetChunk, or the report for ResponseInfo; for "dir" the
+// files listed with their sizes.
 struct CommandOutcome {
     bool ok = false;
     QString answer;
     QString info;
+    std::optional<RemoteListing> listing;
+    bool loginRefused = false; // the session's login stands refused after this command
 };
 
 class FtpCommands {
@@ -31,11 +34,14 @@ public:
     // the login folder.
     void logOut();
 
+    // The server refused the login of the current settings: commands fail at once.
+    bool loginRefused() const { return session_.loginRefused(); }
+
 private:
     CurlConnection& connection_;
     ServerSession session_;
 
-    RequestResult request(const RequestTarget& target, const RequestSpec& spec);
+    RequestResult request(const RequestTarget& target, const RequestSpec& req);
     std::optional<CommandOutcome> logIn(const RequestTarget& target);
     CommandOutcome download(const RequestTarget& target, const QString& remote, const QString& local);
     CommandOutcome upload(const RequestTarget& target, const QString& local, const QString& remote);

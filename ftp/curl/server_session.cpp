@@ -1,20 +1,38 @@
 #include "ftp/curl/server_session.h"
 
-void ServerSession::change(SessionChange what, const QString& value)
+#include "ftp/remote_paths.h"
+
+void ServerSession::change(SessionChange what, const QString& value, const ListedSizes& sizes)
 {
     switch (what) {
     case SessionChange::NewLogin:
         loginKey_ = value;
+        refusal_.clear();
         [[fallthrough]];
     case SessionChange::LoggedOut:
         folder_.clear();
         connectionCached_ = false;
         listing_ = ListingCommand::Mlsd;
         names_ = NameEncoding::Utf8;
+        listedFolder_.clear();
+        listedSizes_.clear();
         return;
     case SessionChange::LoggedIn:
     case SessionChange::FolderChanged:
         folder_ = value;
+        return;
+    case SessionChange::LoginRefused:
+        refusal_ = value.isEmpty() ? QStringLiteral("Login recusado pelo servidor") : value;
+        folder_.clear();
+        connectionCached_ = false;
+        return;
+    case SessionChange::FolderListed:
+        listedFolder_ = value;
+        listedSizes_ = sizes;
+        return;
+    case SessionChange::FileUploaded:
+        if (remoteParent(value) == listedFolder_)
+            listedSizes_.remove(remoteLeaf(value));
         return;
     case SessionChange::ConnectionKept:
         connectionCached_ = true;
@@ -29,4 +47,11 @@ void ServerSession::change(SessionChange what, const QString& value)
         names_ = NameEncoding::Latin1;
         return;
     }
+}
+
+qint64 ServerSession::listedSize(const QString& absPath) const
+{
+    if (listedFolder_.isEmpty() || remoteParent(absPath) != listedFolder_)
+        return -1;
+    return listedSizes_.value(remoteLeaf(absPath), -1);
 }

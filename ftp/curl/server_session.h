@@ -1,19 +1,25 @@
 #pragma once
 // What the transfer control knows about the server between commands: whose login it is, the
 // current remote folder, whether a logged-in connection is cached, how folders are listed and
-// how names are encoded.
+// how names are encoded, the sizes of the last listing, and whether the server refused the login.
 //
 // All of it changes in change() and nowhere else: the commands tell it what happened and it
 // decides what that means for the session.
+#include <QHash>
 #include <QString>
 
 // What happened to the session.
 enum class SessionChange {
-    NewLogin,        // another server, user, password or TLS setting (value: its login key);
-                     // everything known about the last one is forgotten
-    LoggedOut,       // the connection was closed on purpose ("quit")
+    NewLogin,        // another server, user, password or TLS setting, or the same ones set again
+                     // by a new connect (value: its login key); everything known about the last
+                     // one is forgotten, a refused login too
+    LoggedOut,       // the connection was closed on purpose ("quit"); a refused login stays refused
     LoggedIn,        // a new session found its login folder (value: the folder)
+    LoginRefused,    // the server refused user or password (value: its reply); no command logs
+                     // in again until the next NewLogin
     FolderChanged,   // value: the new current folder
+    FolderListed,    // value: the folder listed; sizes: its files with their listed sizes
+    FileUploaded,    // value: the absolute path written; its listed size no longer holds
     ConnectionKept,  // the last request left its logged-in connection cached
     ConnectionLost,  // the last request lost it: the next one logs in again by itself
     MlsdMissing,     // the server does not know MLSD: folders are listed with LIST from now on
@@ -23,9 +29,12 @@ enum class SessionChange {
 enum class ListingCommand { Mlsd, List };
 enum class NameEncoding { Utf8, Latin1 };
 
+// File name -> size in bytes as listed (-1: the listing gave none).
+using ListedSizes = QHash<QString, qint64>;
+
 class ServerSession {
 public:
-    void change(SessionChange what, const QString& value = {});
+    void change(SessionChange what, const QString& value = {}, const ListedSizes& sizes = {});
 
     // Address, user, password and TLS options the session was opened with.
     const QString& loginKey() const { return loginKey_; }
@@ -36,6 +45,12 @@ public:
     bool connectionCached() const { return connectionCached_; }
     ListingCommand listing() const { return listing_; }
     bool latin1Names() const { return names_ == NameEncoding::Latin1; }
+    // The server's refusal of the login, empty while none.
+    const QString& loginRefusal() const { return refusal_; }
+    bool loginRefused() const { return !refusal_.isEmpty(); }
+    // The size the last listing of its folder gave the file at `absPath`; -1 when that folder
+    // was not the last one listed, the file was not in it, or the listing gave no size.
+    qint64 listedSize(const QString& absPath) const;
 
 private:
     QString loginKey_;
@@ -43,4 +58,7 @@ private:
     bool connectionCached_ = false;
     ListingCommand listing_ = ListingCommand::Mlsd;
     NameEncoding names_ = NameEncoding::Utf8;
+    QString refusal_;
+    QString listedFolder_;
+    ListedSizes listedSizes_;
 };

@@ -40,10 +40,10 @@ QByteArray quotedPath(const QByteArray& path)
 // fails for a folder that is missing or cannot be read. The path as resolved is the new folder.
 CommandOutcome FtpCommands::sftpChangeFolder(const RequestTarget& target, const QString& absFolder)
 {
-    RequestSpec spec;
-    spec.url = folderUrl(target, absFolder);
-    spec.sink = [](const char*, size_t) { return true; };
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, absFolder);
+    req.sink = [](const char*, size_t) { return true; };
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return refused(QStringLiteral("Operação cancelada"));
     if (!r.ok())
@@ -56,11 +56,11 @@ CommandOutcome FtpCommands::sftpChangeFolder(const RequestTarget& target, const 
 CommandOutcome FtpCommands::sftpFileCommand(const RequestTarget& target, Verb verb, const QString& absPath)
 {
     const QByteArray word = verb == Verb::Delete ? "rm" : verb == Verb::Mkdir ? "mkdir" : "rmdir";
-    RequestSpec spec;
-    spec.url = folderUrl(target, remoteParent(absPath));
-    spec.noBody = true;
-    spec.quote = {word + ' ' + quotedPath(encodeRemoteName(absPath, session_.latin1Names()))};
-    const RequestResult r = request(target, spec);
+    RequestSpec req;
+    req.url = folderUrl(target, remoteParent(absPath));
+    req.noBody = true;
+    req.quote = {word + ' ' + quotedPath(encodeRemoteName(absPath, session_.latin1Names()))};
+    const RequestResult r = request(target, req);
     if (r.cancelled)
         return refused(QStringLiteral("Operação cancelada"));
     if (r.curlCode == CURLE_QUOTE_ERROR) // the server refused the command itself

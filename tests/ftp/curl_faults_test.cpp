@@ -4,6 +4,7 @@
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -228,11 +229,22 @@ TEST(CurlControl, BadAddressesAndLogins)
         EXPECT_FALSE(ftp.run("dir"));
         EXPECT_EQ(ftp.finalState(), 11);
         // In Portuguese, with the server's own reply and libcurl's code for support.
-        EXPECT_EQ(ftp.control.ResponseInfo(),
-                  QString("Usuário ou senha recusados pelo servidor FTP 127.0.0.1:%1: 530 Authentication failed. (curl 67)").arg(port));
-        // The right password on the same control logs in.
+        const QString refusal =
+            QString("Usuário ou senha recusados pelo servidor FTP 127.0.0.1:%1: 530 Authentication failed. (curl 67)").arg(port);
+        EXPECT_EQ(ftp.control.ResponseInfo(), refusal);
+        // The commands after it fail at once with the refusal: one login attempt per connect.
+        for (const char* verb : {"pwd", "cd", "dir"}) {
+            EXPECT_FALSE(ftp.run(verb, {"pedidos"})) << verb;
+            EXPECT_EQ(ftp.finalState(), 11) << verb;
+            EXPECT_EQ(ftp.control.ResponseInfo(), refusal) << verb;
+        }
+        EXPECT_TRUE(ftp.control.LoginRefused());
+        EXPECT_EQ(server.commandCount("USER"), 1);
+        // Setting the password again is a new connect: the right one logs in.
         ftp.control.setPassword(server.password());
+        EXPECT_FALSE(ftp.control.LoginRefused());
         EXPECT_TRUE(ftp.run("dir")) << ftp.control.ResponseInfo().toStdString();
+        EXPECT_EQ(server.commandCount("USER"), 2);
     }
     server.stop();
     CurlDriver ftp(QString("127.0.0.1:%1").arg(port), "u", "p");
@@ -249,25 +261,73 @@ TEST(CurlControl, BadAddressesAndLogins)
     EXPECT_EQ(ftp.dir(), (QStringList{"./", "../"}));
 }
 
-// A download that ends short of the size the server announced is a failure: nothing at the
-// local path, no .part left, LastSucceeded false; the session goes on.
-TEST(CurlControl, ShortDownloadLeavesNothing)
+// A download is complete when it brings the bytes the last listing of its folder gave the file
+// (SIZE is then not asked), or, for a file not listed, those of the server's SIZE answer;
+// otherwise it fails and leaves nothing behind. A ".part" target is written in place.
+TEST(CurlControl, DownloadsAreCheckedAgainstTheListingElseSize)
 {
     PyFtpServer::Options o;
-    o.lieSizeBy = 100;
+    o.lieSizeBy = 100; // SIZE answers 100 bytes more than the file has
     PyFtpServer server(o);
     ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
     server.writeFile("PED5.txt", bigContent(5000));
+    server.writeFile("PED6.txt", "seis");
     QTemporaryDir local;
-    const QString target = local.filePath("PED5.txt");
-
+    const auto nothingLocal = [&] { return QDir(local.path()).entryList(QDir::Files).join(' ').toStdString(); };
     CurlDriver ftp(server.address(), server.user(), server.password());
-    EXPECT_FALSE(ftp.run("recv", {"PED5.txt", target}));
+
+    EXPECT_FALSE(ftp.run("recv", {"PED5.txt", local.filePath("PED5.txt")}));
     EXPECT_EQ(ftp.finalState(), 11);
-    EXPECT_FALSE(ftp.control.LastSucceeded());
-    EXPECT_FALSE(ftp.control.ResponseInfo().isEmpty());
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_FALSE(QFile::exists(target + ".part"));
-    EXPECT_TRUE(server.exists("PED5.txt"));
-    EXPECT_EQ(ftp.dir(), (QStringList{"./", "../", "PED5.txt"}));
+    EXPECT_EQ(server.commandCount("SIZE"), 1);
+    EXPECT_EQ(nothingLocal(), "");
+
+    ASSERT_EQ(ftp.dir(), (QStringList{"./", "../", "PED5.txt", "PED6.txt"}));
+    EXPECT_TRUE(ftp.run("recv", {"PED5.txt", local.filePath("PED5.txt")})) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_EQ(readLocal(local.filePath("PED5.txt")), bigContent(5000));
+    EXPECT_EQ(server.commandCount("SIZE"), 1) << "no SIZE for a listed file";
+
+    // Changed on the server since the listing.
+    server.writeFile("PED6.txt", "seis, e mais");
+    EXPECT_FALSE(ftp.run("recv", {"PED6.txt", local.filePath("PED6.txt")}));
+    EXPECT_TRUE(ftp.control.ResponseInfo().contains("listagem")) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_EQ(nothingLocal(), "PED5.txt");
+
+    // Listed again: a ".part" left by an interrupted download is replaced in place.
+    ftp.dir();
+    QFile stale(local.filePath("PED6.txt.part"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("sobra de um download interrompido, maior que o arquivo");
+    stale.close();
+    EXPECT_TRUE(ftp.run("recv", {"PED6.txt", local.filePath("PED6.txt.part")})) << ftp.control.ResponseInfo().toStdString();
+    EXPECT_EQ(readLocal(local.filePath("PED6.txt.part")), "seis, e mais");
+    EXPECT_EQ(server.commandCount("SIZE"), 1);
+    EXPECT_TRUE(server.exists("PED5.txt") && server.exists("PED6.txt"));
+}
+
+// The server carries out a command and closes the connection before its reply: the command is
+// not sent again on a new login. A DELE sent twice would fail with 550 for a file it deleted;
+// a download cut short is reported, not fetched again.
+TEST(CurlControl, ACommandWhoseReplyIsLostIsNotSentAgain)
+{
+    for (const QString& word : {QString("DELE"), QString("RETR")}) {
+        SCOPED_TRACE(word.toStdString());
+        PyFtpServer::Options o;
+        o.dropAfterCommand = word;
+        PyFtpServer server(o);
+        ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+        server.writeFile("PED1.txt", bigContent(300000));
+        QTemporaryDir local;
+        CurlDriver ftp(server.address(), server.user(), server.password());
+        ASSERT_EQ(ftp.dir(), (QStringList{"./", "../", "PED1.txt"}));
+
+        const bool ok = word == "DELE" ? ftp.run("delete", {"PED1.txt"})
+                                       : ftp.run("recv", {"PED1.txt", local.filePath("PED1.txt")});
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(server.commandCount(word), 1) << server.logText().toStdString();
+        EXPECT_EQ(server.exists("PED1.txt"), word == "RETR");
+        EXPECT_TRUE(QDir(local.path()).entryList(QDir::Files).isEmpty());
+        // The session goes on, on a new login.
+        EXPECT_EQ(ftp.pwd(), "/");
+        EXPECT_EQ(server.loginCount(), 1);
+    }
 }

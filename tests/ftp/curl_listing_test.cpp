@@ -16,28 +16,33 @@ FtpListEntry parsed(const QString& line, bool mlsd, bool* ok)
 
 TEST(FtpListing, UnixDosAndMlsdLines)
 {
-    struct Case { const char* line; bool mlsd; bool ok; const char* name; bool folder; };
+    struct Case { const char* line; bool mlsd; bool ok; const char* name; bool folder; qint64 size = -1; };
     const Case cases[] = {
         {"drwxr-xr-x    2 0        0            4096 Dec 06 07:35 sub dir", false, true, "sub dir", true},
-        {"-rw-r--r--   1 user group  12 Jan  1  2025 PED 1.txt", false, true, "PED 1.txt", false},
-        {"-rw-r--r-- 1 u g 5 Mar 10 12:00 a  b ", false, true, "a  b ", false},
-        {"-rw-r--r-- 1 u g 5 Mar 10 12:00  lead", false, true, " lead", false},
-        {"-rw-r--r-- 1 ftp 12 Mar 10 12:00 sem grupo.txt", false, true, "sem grupo.txt", false},
-        {"-rw-r--r-- 1 u g 5 Mar 10 12:00 Dec 1 2020.txt", false, true, "Dec 1 2020.txt", false},
+        {"-rw-r--r--   1 user group  12 Jan  1  2025 PED 1.txt", false, true, "PED 1.txt", false, 12},
+        {"-rw-r--r-- 1 u g 5 Mar 10 12:00 a  b ", false, true, "a  b ", false, 5},
+        {"-rw-r--r-- 1 u g 5 Mar 10 12:00  lead", false, true, " lead", false, 5},
+        {"-rw-r--r-- 1 ftp 12 Mar 10 12:00 sem grupo.txt", false, true, "sem grupo.txt", false, 12},
+        {"-rw-r--r-- 1 u g 5 Mar 10 12:00 Dec 1 2020.txt", false, true, "Dec 1 2020.txt", false, 5},
+        {"-rw-r--r-- 1 u g 8589934592 Mar 10 12:00 grande.bin", false, true, "grande.bin", false, 8589934592},
+        // A link's listed size is the link's own: unknown for the file behind it.
         {"lrwxrwxrwx 1 u g 7 Mar 10 12:00 atalho -> /alvo", false, true, "atalho", false},
         {"drwxr-xr-x 2 u g 4096 Mar 10 12:00 .", false, false, "", false},
         {"drwxr-xr-x 2 u g 4096 Mar 10 12:00 ..", false, false, "", false},
         {"total 12", false, false, "", false},
         {"12-06-26  07:00AM       <DIR>          pasta nova", false, true, "pasta nova", true},
-        {"12-06-26  07:00PM                 1234 PED 3.txt", false, true, "PED 3.txt", false},
-        {"01-02-2026  13:45                  512 b.txt", false, true, "b.txt", false},
+        {"12-06-26  07:00PM                 1234 PED 3.txt", false, true, "PED 3.txt", false, 1234},
+        {"01-02-2026  13:45                  512 b.txt", false, true, "b.txt", false, 512},
         {"lixo sem formato", false, false, "", false},
         {"type=cdir;modify=20261206073500; .", true, false, "", false},
         {"type=pdir;modify=20261206073500; ..", true, false, "", false},
         {"type=cdir;perm=el; /pedidos", true, false, "", false},
         {"type=dir;modify=20261206073500;perm=el; sub pasta", true, true, "sub pasta", true},
         {"Type=DIR;x=y; Z", true, true, "Z", true},
-        {"type=file;size=3;modify=20261206073500; PED 4.txt", true, true, "PED 4.txt", false},
+        {"type=file;size=3;modify=20261206073500; PED 4.txt", true, true, "PED 4.txt", false, 3},
+        {"Size=0;Type=File; vazio.txt", true, true, "vazio.txt", false, 0},
+        {"type=file;modify=20261206073500; sem tamanho.txt", true, true, "sem tamanho.txt", false},
+        {"type=file;size=-3; negativo.txt", true, true, "negativo.txt", false},
         {"type=OS.unix=slink:/x;size=3; elo", true, true, "elo", false},
         {"size=3", true, false, "", false},
     };
@@ -48,6 +53,7 @@ TEST(FtpListing, UnixDosAndMlsdLines)
         if (ok && c.ok) {
             EXPECT_EQ(e.name, QString::fromUtf8(c.name)) << c.line;
             EXPECT_EQ(e.folder, c.folder) << c.line;
+            EXPECT_EQ(e.size, c.size) << c.line;
         }
     }
 }

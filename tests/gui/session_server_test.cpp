@@ -67,6 +67,31 @@ TEST(SessionOnServer, ConnectBrowseRefuseAndDisconnect)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+// A wrong password: one login attempt per connect; the window shows itself connected, and the
+// status line and the log show the refusal.
+TEST(SessionOnServer, ARefusedLoginIsTriedOncePerConnect)
+{
+    PyFtpServer server;
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    frmFTP w;
+    CurlTransferControl control;
+    FakeDialogs dialogs;
+    FtpSession session(w.remoteWidgets(), control, dialogs, [] { return QStringLiteral("pedidos"); });
+    w.txtAddress->setText(server.address());
+    w.txtUsername->setText(server.user());
+    w.txtPassword->setText(QStringLiteral("senha errada"));
+
+    for (int connect = 1; connect <= 2; ++connect) {
+        w.cmdConecta->click(); // connects: dir, pwd, cd, dir, pwd
+        EXPECT_TRUE(session.connected());
+        EXPECT_TRUE(w.lblStatus->toolTip().contains(QStringLiteral(": 530 "))) << w.lblStatus->toolTip().toStdString();
+        EXPECT_EQ(session.logText().count(QStringLiteral("\nUsuário ou senha recusados")), 5 * connect)
+            << session.logText().toStdString();
+        EXPECT_EQ(server.commandCount(QStringLiteral("USER")), connect);
+        w.cmdConecta->click(); // disconnects
+    }
+}
+
 TEST(SessionOnServer, UnreachableServerMakesConnectReportFailure)
 {
     PyFtpServer server;

@@ -1,18 +1,19 @@
-// The download walk: from position 1 on, "recv" then "delete", into the local folder.
+// The download walk: from position 1 on, each file into its ".part", then the folder listed once
+// more, and what kept its size gets its name and is deleted on the server.
 #include "transfers_rig.h"
 
+#include <QDir>
 #include <QPushButton>
 
-TEST(TransfersDownload, WalkFetchesAndDeletesFromPositionOne)
+TEST(TransfersDownload, WalkFetchesAllThenChecksThenDeletes)
 {
     TransferRig rig;
     rig.showRemote({"../", "PED1.txt", "PED2.txt"}, true);
     const DownloadSummary s = rig.transfers->BAIXA_TUDO();
 
-    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt " + rig.at("PED1.txt"), "delete PED1.txt",
-                                       "recv PED2.txt " + rig.at("PED2.txt"), "delete PED2.txt"}));
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt", "PED2.txt"}));
     EXPECT_EQ(s.fetched, 2);
-    EXPECT_EQ(s.failed + s.skipped + s.notDeleted, 0);
+    EXPECT_EQ(s.failed + s.skipped + s.notDeleted + s.changed + s.received, 0);
     // The remote list is not re-read: the visited entries stay, unselected; position 0 is
     // never visited and keeps its mark.
     EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", "PED1.txt", "PED2.txt"}));
@@ -25,17 +26,15 @@ TEST(TransfersDownload, WalkFetchesAndDeletesFromPositionOne)
     EXPECT_TRUE(rig.dialogs.messages.isEmpty());
 }
 
-TEST(TransfersDownload, PositionZeroBlanksAndShortLists)
+TEST(TransfersDownload, PositionZeroBlanksRootAndShortLists)
 {
     TransferRig rig;
-    // Without a parent entry the file at position 0 stays on the server.
+    // Without a parent entry the file at position 0 stays on the server; a name with a blank
+    // goes unquoted, as one argument.
     rig.showRemote({"PED1.txt", "PED 2.txt"});
     rig.transfers->BAIXA_TUDO();
-    ASSERT_EQ(rig.control.executed.size(), 2);
-    // A name with a blank goes unquoted, as one argument.
-    EXPECT_EQ(rig.control.executed[0].text(), "recv PED 2.txt " + rig.at("PED 2.txt"));
-    EXPECT_EQ(rig.control.executed[0].args, (QStringList{"PED 2.txt", rig.at("PED 2.txt")}));
-    EXPECT_EQ(rig.control.executed[1].text(), QStringLiteral("delete PED 2.txt"));
+    EXPECT_EQ(rig.sent(), rig.walk({"PED 2.txt"}));
+    EXPECT_EQ(rig.control.executed[0].args, (QStringList{"PED 2.txt", rig.at("PED 2.txt.part")}));
     EXPECT_EQ(rig.localFiles(), QStringList{"PED 2.txt"});
 
     // Nothing or only the parent entry: no command, but the file list is read again.
@@ -49,61 +48,93 @@ TEST(TransfersDownload, PositionZeroBlanksAndShortLists)
         EXPECT_EQ(rig.localFiles(), (QStringList{"chegou.txt", "PED 2.txt"}));
         QFile::remove(rig.at("chegou.txt"));
     }
-}
 
-TEST(TransfersDownload, RootFolderTargetAndButton)
-{
-    TransferRig rig;
     // At the root the name follows the separator directly.
     ASSERT_TRUE(rig.local->setPath(QStringLiteral("/")));
     FakeTransferControl::Reply refused;
     refused.ok = false;
     rig.control.script(QStringLiteral("recv"), refused);
+    rig.control.executed.clear();
     rig.showRemote({"../", "PED1.txt"});
     rig.transfers->BAIXA_TUDO();
-    EXPECT_EQ(rig.sent(), QStringList{"recv PED1.txt /PED1.txt"});
+    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt /PED1.txt.part", "dir"}));
+}
 
-    // The download button runs the same walk, whatever is selected.
-    ASSERT_TRUE(rig.local->setPath(rig.folder));
-    rig.control.executed.clear();
-    FakeTransferControl::Reply recv;
-    recv.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "x"); };
-    rig.control.script(QStringLiteral("recv"), recv);
+TEST(TransfersDownload, TheButtonRunsTheSameWalk)
+{
+    TransferRig rig;
     rig.showRemote({"../", "a.txt", "b.txt"});
     rig.w.lstRemote->item(0)->setSelected(true);
     rig.w.cmdRecebe->setEnabled(true);
     rig.w.cmdRecebe->click();
-    EXPECT_EQ(rig.sent(), (QStringList{"recv a.txt " + rig.at("a.txt"), "delete a.txt", "recv b.txt " + rig.at("b.txt"),
-                                       "delete b.txt"}));
+    EXPECT_EQ(rig.sent(), rig.walk({"a.txt", "b.txt"}));
 }
 
+// The server's copy goes only once the local one is complete and has its name.
 TEST(TransfersDownload, ServerCopyIsDeletedOnlyAfterACompleteDownload)
 {
     TransferRig rig;
     FakeTransferControl::Reply refused;
     refused.ok = false;
     refused.report = QStringLiteral("550 PED1.txt: Permission denied");
-    rig.control.script("recv PED1.txt " + rig.at("PED1.txt"), refused);
+    rig.control.script(rig.recv("PED1.txt"), refused);
     // The control claims success but nothing reached the local folder.
-    FakeTransferControl::Reply empty;
-    rig.control.script("recv PED3.txt " + rig.at("PED3.txt"), empty);
+    rig.control.script(rig.recv("PED3.txt"), FakeTransferControl::Reply{});
+    // Fewer bytes than listed while both listings agree: a download cut short.
+    FakeTransferControl::Reply cut;
+    cut.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "ped"); };
+    rig.control.script(rig.recv("PED5.txt"), cut);
     // The server keeps a file it was asked to delete.
     FakeTransferControl::Reply kept;
     kept.ok = false;
     rig.control.script(QStringLiteral("delete PED4.txt"), kept);
-    rig.showRemote({"../", "PED1.txt", "PED2.txt", "PED3.txt", "PED4.txt"});
+    rig.showRemote({"../", "PED1.txt", "PED2.txt", "PED3.txt", "PED4.txt", "PED5.txt"});
 
     const DownloadSummary s = rig.transfers->BAIXA_TUDO();
-    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt " + rig.at("PED1.txt"), "recv PED2.txt " + rig.at("PED2.txt"),
-                                       "delete PED2.txt", "recv PED3.txt " + rig.at("PED3.txt"),
-                                       "recv PED4.txt " + rig.at("PED4.txt"), "delete PED4.txt"}));
+    EXPECT_EQ(rig.sent(), (QStringList{rig.recv("PED1.txt"), rig.recv("PED2.txt"), rig.recv("PED3.txt"),
+                                       rig.recv("PED4.txt"), rig.recv("PED5.txt"), "dir", "delete PED2.txt",
+                                       "delete PED4.txt"}));
     EXPECT_EQ(s.fetched, 2);
-    EXPECT_EQ(s.failed, 2);
+    EXPECT_EQ(s.failed, 3);
     EXPECT_EQ(s.notDeleted, 1);
     EXPECT_TRUE(rig.session.logText().contains("Falha ao baixar PED1.txt; o arquivo fica no servidor"));
+    EXPECT_TRUE(rig.session.logText().contains("Falha ao baixar PED5.txt (veio incompleto)"));
     EXPECT_TRUE(rig.session.logText().contains("Falha ao apagar PED4.txt no servidor"));
     EXPECT_EQ(rig.localFiles(), (QStringList{"PED2.txt", "PED4.txt"}));
     EXPECT_TRUE(rig.dialogs.failureReported());
+}
+
+// An order still being written: the walk takes a file only when the listing it worked from, the
+// bytes received and a listing a second later agree. The others stay on the server, without a
+// ".part" left, and that is no failure.
+TEST(TransfersDownload, AFileThatChangesDuringTheWalkStaysOnTheServer)
+{
+    TransferRig rig;
+    rig.showRemote({"../", "PED1.txt", "GROWN.txt", "GROWING.txt", "LATE.txt", "GONE.txt"});
+    // GROWN.txt grew between the listing and its download; GROWING.txt after its download;
+    // LATE.txt grew and its download then failed; GONE.txt left the folder.
+    FakeTransferControl::Reply grown;
+    grown.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "pedido GROWN.txt\r\nmais uma linha"); };
+    rig.control.script(rig.recv("GROWN.txt"), grown);
+    FakeTransferControl::Reply late;
+    late.ok = false;
+    rig.control.script(rig.recv("LATE.txt"), late);
+    RemoteListing now = rig.control.listing;
+    for (const QString grew : {"GROWN.txt", "GROWING.txt", "LATE.txt"})
+        now.sizes[grew] += 30;
+    now.sizes.remove("GONE.txt");
+    FakeTransferControl::Reply dir;
+    dir.listing = now;
+    rig.control.script(QStringLiteral("dir"), dir);
+
+    const DownloadSummary s = rig.transfers->BAIXA_TUDO();
+    EXPECT_EQ(rig.sent().mid(5), (QStringList{"dir", "delete PED1.txt"}));
+    EXPECT_EQ(s.fetched, 1);
+    EXPECT_EQ(s.changed, 4);
+    EXPECT_EQ(s.failed + s.notDeleted, 0);
+    EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});
+    EXPECT_TRUE(rig.session.logText().contains("GROWING.txt mudou no servidor durante o download"));
+    EXPECT_TRUE(rig.session.logText().contains("fica no servidor para a próxima execução"));
 }
 
 TEST(TransfersDownload, HostileAndFolderEntriesAreNeitherFetchedNorDeleted)
@@ -112,7 +143,7 @@ TEST(TransfersDownload, HostileAndFolderEntriesAreNeitherFetchedNorDeleted)
     rig.showRemote({"../", "../evil.txt", "a/b.txt", "a\\b.txt", "sub/", "..", "./", "x/../", "ok.txt"}, true);
     const DownloadSummary s = rig.transfers->BAIXA_TUDO();
 
-    EXPECT_EQ(rig.sent(), (QStringList{"recv ok.txt " + rig.at("ok.txt"), "delete ok.txt"}));
+    EXPECT_EQ(rig.sent(), rig.walk({"ok.txt"}));
     EXPECT_EQ(s.skipped, 7);
     EXPECT_EQ(s.fetched, 1);
     const QString log = rig.session.logText();
@@ -125,19 +156,30 @@ TEST(TransfersDownload, HostileAndFolderEntriesAreNeitherFetchedNorDeleted)
     EXPECT_FALSE(QFile::exists(QFileInfo(rig.folder).path() + "/evil.txt"));
 }
 
-TEST(TransfersDownload, ExistingLocalFileIsNeverOverwritten)
+// A local file is never overwritten; the same bytes already in the local folder or in the
+// archive are the same order received before: deleted on the server, not kept twice.
+TEST(TransfersDownload, LocalFilesAreNeitherOverwrittenNorDoubled)
 {
     TransferRig rig;
     writeFile(rig.at("PED1.txt"), "pedido antigo");
     writeFile(rig.at("PED1 (2).txt"), "outro pedido antigo");
-    rig.showRemote({"../", "PED1.txt"});
-    rig.transfers->BAIXA_TUDO();
+    writeFile(rig.at("PED2 (2).txt"), TransferRig::content("PED2.txt"));
+    writeFile(rig.at("PED2.txt"), "outro");
+    ASSERT_TRUE(QDir(rig.folder).mkdir("importados"));
+    writeFile(rig.at("importados/PED3.txt"), TransferRig::content("PED3.txt"));
+    writeFile(rig.at("PED3.txt.part"), "sobra de uma execução interrompida");
+    rig.reopen();
+    rig.showRemote({"../", "PED1.txt", "PED2.txt", "PED3.txt"});
+    const DownloadSummary s = rig.transfers->BAIXA_TUDO();
 
-    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt " + rig.at("PED1 (3).txt"), "delete PED1.txt"}));
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt", "PED2.txt", "PED3.txt"}));
+    EXPECT_EQ(s.fetched, 1);
+    EXPECT_EQ(s.received, 2);
     EXPECT_EQ(readFile(rig.at("PED1.txt")), QByteArray("pedido antigo"));
     EXPECT_EQ(readFile(rig.at("PED1 (2).txt")), QByteArray("outro pedido antigo"));
     EXPECT_EQ(readFile(rig.at("PED1 (3).txt")), QByteArray("pedido PED1.txt"));
-    EXPECT_EQ(rig.localFiles(), (QStringList{"PED1 (2).txt", "PED1 (3).txt", "PED1.txt"}));
+    EXPECT_EQ(rig.localFiles(), (QStringList{"PED1 (2).txt", "PED1 (3).txt", "PED1.txt", "PED2 (2).txt", "PED2.txt"}));
+    EXPECT_TRUE(rig.session.logText().contains("Já recebido: PED3.txt (igual a " + rig.at("importados/PED3.txt")));
 }
 
 TEST(TransfersDownload, RemoteEntryProblems)
@@ -156,14 +198,15 @@ TEST(TransfersDownload, RemoteListReReadDuringTheWalkEndsItSafely)
     // A click handled while PED1.txt downloads lists the folder again with fewer entries.
     FakeTransferControl::Reply recv;
     recv.effect = [&rig](const FtpCommand& c) {
-        writeFile(c.args.value(1), "x");
-        rig.showRemote({"../"});
+        writeFile(c.args.value(1), TransferRig::content("PED1.txt"));
+        rig.w.lstRemote->clear();
+        rig.w.lstRemote->addItem("../");
     };
     rig.control.script(QStringLiteral("recv"), recv);
     rig.showRemote({"../", "PED1.txt", "PED2.txt"});
 
     const DownloadSummary s = rig.transfers->BAIXA_TUDO();
-    EXPECT_EQ(rig.sent(), (QStringList{"recv PED1.txt " + rig.at("PED1.txt"), "delete PED1.txt"}));
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt"}));
     EXPECT_EQ(s.fetched, 1);
     EXPECT_TRUE(rig.session.logText().contains("A lista remota mudou durante o download"));
     EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <chrono>
 #include <memory>
 #include <ostream>
 
@@ -79,7 +80,7 @@ struct TransferRig {
         recv.effect = [](const FtpCommand& c) {
             QFile f(c.args.value(1));
             if (f.open(QIODevice::WriteOnly))
-                f.write("pedido " + c.args.value(0).toUtf8());
+                f.write(content(c.args.value(0)));
         };
         control.script(QStringLiteral("recv"), recv);
         FakeTransferControl::Reply dir;
@@ -99,13 +100,24 @@ struct TransferRig {
         transfers = std::make_unique<Transfers>(session, *local);
     }
 
+    // The remote list as a listing left it, and the control's listing behind it: each file
+    // with the size of what "recv" writes for it, listed long enough ago for the walk not to wait.
     void showRemote(const QStringList& entries, bool selectAll = false)
     {
         w.lstRemote->clear();
         w.lstRemote->addItems(entries);
         for (int i = 0; selectAll && i < w.lstRemote->count(); ++i)
             w.lstRemote->item(i)->setSelected(true);
+        control.listing = RemoteListing{};
+        control.listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
+        for (const QString& e : entries) {
+            if (!e.endsWith(QLatin1Char('/')))
+                control.listing.sizes.insert(e, content(e).size());
+        }
     }
+
+    // What "recv" writes for a remote file.
+    static QByteArray content(const QString& name) { return "pedido " + name.toUtf8(); }
 
     QStringList sent() const
     {
@@ -116,6 +128,19 @@ struct TransferRig {
     }
 
     QString at(const QString& name) const { return folder + QLatin1Char('/') + name; }
+    // The command that fetches `name` into its ".part", and those of a whole walk over `names`
+    // that all arrive unchanged.
+    QString recv(const QString& name) const { return "recv " + name + " " + at(name) + ".part"; }
+    QStringList walk(const QStringList& names) const
+    {
+        QStringList out;
+        for (const QString& n : names)
+            out << recv(n);
+        out << QStringLiteral("dir");
+        for (const QString& n : names)
+            out << "delete " + n;
+        return out;
+    }
 
     QStringList localFiles() const
     {

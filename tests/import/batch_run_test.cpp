@@ -115,21 +115,41 @@ TEST(Batch, BooksExactTxtNamesArchivesWithoutOverwritingAndLeavesTheRestRunAfter
     EXPECT_EQ(rig.bytes("importados/PED1 (2).txt"), firstPed1);
     EXPECT_TRUE(rig.exists("importados/.txt"));
 
-    // Next run: the same order arrives again (already booked: archived all the same) and a
-    // file left from an earlier run is handled like a new one.
+    // Next run: the same order arrives again (already booked, and its file already archived:
+    // no second copy), another one under that name is archived beside, and a file left from an
+    // earlier run is handled like a new one.
     rig.order("PED1.txt", 101);
+    rig.order("PED1 (2).txt", 106);
     rig.order("VELHO.txt", 105);
     rig.report = RecordingReport();
     s = rig.run();
-    EXPECT_EQ(s.booked, 1);
+    EXPECT_EQ(s.booked, 2);
     EXPECT_EQ(s.alreadyBooked, 1);
     EXPECT_TRUE(s.success());
-    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 1 importados, 0 com produtos faltando, 1 já importados, 0 com falha"));
     EXPECT_EQ(rig.booked(101), "1");
     EXPECT_EQ(rig.booked(105), "1");
-    EXPECT_TRUE(rig.exists("importados/PED1 (3).txt"));
-    EXPECT_TRUE(rig.exists("importados/VELHO.txt"));
+    EXPECT_EQ(QDir(rig.path("importados")).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".txt", "PED1 (2) (2).txt", "PED1 (2).txt", "PED1.txt", "VELHO.txt"}));
+    EXPECT_EQ(rig.bytes("importados/PED1 (2).txt"), firstPed1);
     EXPECT_EQ(rig.listing(), QStringList({"NOTA.csv", "PED2.TXT"}));
+}
+
+TEST(Batch, ArchivingOnAnotherFileSystemLeavesOnlyWholeFiles)
+{
+    BatchRig rig;
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/pedidos-arquivo-XXXXXX"));
+    ASSERT_TRUE(elsewhere.isValid());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), rig.path("importados")));
+    rig.order("PED7.txt", 701);
+    const QByteArray order = rig.bytes("PED7.txt");
+    // What a copy stopped half-way left behind.
+    rig.write("importados/PED7.txt.part", {"NumeroPedido: 7"});
+
+    const BatchSummary s = rig.run();
+    EXPECT_TRUE(s.success()) << rig.report.criticals.join('\n').toStdString();
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"PED7.txt"});
+    EXPECT_EQ(rig.bytes("importados/PED7.txt"), order);
+    EXPECT_EQ(rig.listing(), QStringList());
 }
 
 TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
@@ -138,6 +158,8 @@ TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
     rig.order("A.txt", 201);
     rig.write("B.txt", {"NumeroPedido: 202", "NomeCliente: Cliente", "ProdutoVendido: 7891234000057|borracha|1,00|1"});
     rig.order("C.txt", 203);
+    // A download a stopped run left: never booked, and no warning (its order is on the server).
+    rig.write("D.txt.part", {"NumeroPedido: 204"});
     const QByteArray bad = rig.bytes("B.txt");
 
     const BatchSummary s = rig.run();
@@ -148,7 +170,8 @@ TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
     EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 1 com falha"));
     ASSERT_EQ(rig.report.criticals.size(), 1);
     EXPECT_TRUE(rig.report.criticals[0].startsWith("B.txt, linha 3: ")) << rig.report.criticals[0].toStdString();
-    EXPECT_EQ(rig.listing(), QStringList{"B.txt"});
+    EXPECT_EQ(rig.listing(), QStringList({"B.txt", "D.txt.part"}));
+    EXPECT_TRUE(s.otherFiles.isEmpty()) << s.otherFiles.join(' ').toStdString();
     EXPECT_EQ(rig.bytes("B.txt"), bad);
     EXPECT_TRUE(rig.exists("importados/A.txt") && rig.exists("importados/C.txt"));
     EXPECT_FALSE(rig.exists("importados/B.txt"));

@@ -107,13 +107,14 @@ public:
         return ::testing::AssertionSuccess();
     }
 
+    // `password`: the server's when not given.
     void writeFtpIni(const QString& address, const QString& folder = QStringLiteral("/pedidos"),
-                     const QString& seller = QStringLiteral("2")) const
+                     const QString& seller = QStringLiteral("2"), const QString& password = QString()) const
     {
         QFile f(QDir(app_).filePath(QStringLiteral("ftp.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(QStringLiteral("[Geral]\r\nFTP=%1\r\nUSUARIO=%2\r\nSENHA=%3\r\nPASTAS=%4\r\nCOD_VENDEDOR=%5\r\n")
-                    .arg(address, server.user(), server.password(), folder, seller)
+                    .arg(address, server.user(), password.isEmpty() ? server.password() : password, folder, seller)
                     .toUtf8());
     }
 

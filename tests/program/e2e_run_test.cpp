@@ -90,16 +90,17 @@ TEST(E2e, NormalRunFetchesBooksArchivesAndKeepsTheSellerCode)
                                         "where s.fkftp=5001")),
               220);
 
-    // The same order sent again later: archived again, never booked twice.
+    // The same file sent again later: recognised as received, deleted on the server, neither
+    // booked nor archived twice.
     rig.server.writeFile(QStringLiteral("pedidos/pedido_5002.txt"), demoOrder(QStringLiteral("pedido_5002.txt")));
     const RunResult again = rig.run();
     ASSERT_TRUE(again.finished);
     EXPECT_EQ(again.exitCode, 0) << describe(again).toStdString();
-    EXPECT_TRUE(again.out.contains(QStringLiteral("0 importados, 0 com produtos faltando, 1 já importados")))
-        << again.out.toStdString();
+    EXPECT_TRUE(again.out.contains(QStringLiteral("Já recebido: pedido_5002.txt"))) << again.out.toStdString();
     EXPECT_EQ(rig.ordersBooked(5002), 1);
     EXPECT_EQ(rig.allOrders(), 5);
-    EXPECT_EQ(Rig::filesIn(rig.archive()).size(), 6);
+    EXPECT_EQ(Rig::filesIn(rig.archive()), archived);
+    EXPECT_EQ(Rig::filesIn(rig.local()), QStringList());
     EXPECT_EQ(Rig::filesIn(rig.server.path(QStringLiteral("pedidos"))), QStringList());
     EXPECT_EQ(rig.ftpIniLines().value(5), QStringLiteral("COD_VENDEDOR=2"));
 }

@@ -128,16 +128,19 @@ TEST(FaultsDisk, ALocalFileSystemThatFillsUpLosesNothing)
     folders.writeFtpIni(server, QStringLiteral("pedidos"));
     db.writeZeltoIni(folders.appFolder());
 
-    // Room for two orders: the third download and the archive copies find the disk full.
+    // Room for two orders: the third download finds the disk full (archiving takes no room: the
+    // file is moved, not copied).
     const rig::ProgramResult full = rig::runProgram(folders);
     ASSERT_TRUE(full.finished);
     EXPECT_EQ(full.status, QProcess::NormalExit);
     EXPECT_EQ(full.exitCode, 1);
-    EXPECT_TRUE(full.err.contains(QStringLiteral("importados"))) << full.err.toStdString();
-    // Every order is somewhere whole: on the server or in the local folder; nothing half-copied.
+    EXPECT_TRUE(full.err.contains(QStringLiteral("Erro ao gravar"))) << full.err.toStdString();
+    // Every order is somewhere whole: on the server, or in the local folder or its archive.
     for (auto it = orders.cbegin(); it != orders.cend(); ++it) {
         const QString rel = QStringLiteral("pedidos/") + it.key();
         QFile local(QDir(fs.folder()).filePath(it.key()));
+        if (!local.exists())
+            local.setFileName(QDir(folders.archiveFolder()).filePath(it.key()));
         const bool onServer = server.exists(rel);
         const bool here = local.open(QIODevice::ReadOnly);
         EXPECT_NE(onServer, here) << it.key().toStdString();

@@ -61,6 +61,8 @@ void FakeTransferControl::finish()
         current_.effect(currentCommand_);
     ok_ = current_.ok;
     pending_ = current_.answer;
+    if (current_.listing)
+        listing = *current_.listing;
     if (!ok_) {
         report_ = current_.report;
         if (emitStates)

@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class FakeTransferControl : public ITransferControl {
 public:
@@ -21,6 +22,7 @@ public:
         std::function<void(const FtpCommand&)> effect; // e.g. create the local file of a "recv"
         bool throwOnExecute = false; // Execute raises TransferError(throwNumber)
         int throwNumber = 35764;
+        std::optional<RemoteListing> listing; // becomes LastListing when the command ends
     };
 
     // Reply for every command whose text() equals `commandText`, or whose verb equals it.
@@ -38,6 +40,8 @@ public:
     int longestWaitMs = 0;                // largest maxMs handed to waitForProgress
     QList<int> chunkSizes;                // size of every GetChunk call
     std::function<void()> onGetChunk;     // called at the start of every GetChunk, if set
+    RemoteListing listing;                // LastListing
+    bool loginRefused = false;            // LoginRefused
 
     void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
     void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }
@@ -48,6 +52,8 @@ public:
     QString GetChunk(int size) override;
     QString ResponseInfo() const override { return report_; }
     bool LastSucceeded() const override { return ok_ && !running_; }
+    RemoteListing LastListing() const override { return listing; }
+    bool LoginRefused() const override { return loginRefused; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
     // Sleeps while a command with busyMs runs (at most maxMs, waking when it ends); returns at
     // once otherwise.

@@ -86,6 +86,21 @@ int FtpServerFixture::loginCount() const
     return int(logText().count(loginMarker()));
 }
 
+int FtpServerFixture::commandCount(const QString& word) const
+{
+    const QString marker = commandMarker(word);
+    int n = 0;
+    for (const QString& line : logText().split(QLatin1Char('\n'))) {
+        const qsizetype at = line.indexOf(marker);
+        if (at < 0)
+            continue;
+        const qsizetype end = at + marker.size();
+        if (end == line.size() || line.at(end) == QLatin1Char(' ') || line.at(end) == QLatin1Char('"'))
+            ++n;
+    }
+    return n;
+}
+
 void FtpServerFixture::stop()
 {
     if (!process_)
@@ -146,6 +161,13 @@ void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) con
         qWarning("chown %s failed", qPrintable(path(rel)));
 }
 
+void FtpServerFixture::appendFile(const QString& rel, const QByteArray& data) const
+{
+    QFile f(path(rel));
+    if (f.open(QIODevice::Append))
+        f.write(data);
+}
+
 QByteArray FtpServerFixture::readFile(const QString& rel) const
 {
     QFile f(path(rel));
@@ -202,6 +224,8 @@ bool PyFtpServer::launch()
         args << QStringLiteral("--lie-size") << QString::number(options_.lieSizeBy);
     for (const QString& name : options_.listExtraNames)
         args << QStringLiteral("--list-extra=") + name;
+    if (!options_.dropAfterCommand.isEmpty())
+        args << QStringLiteral("--drop-after") << options_.dropAfterCommand;
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {

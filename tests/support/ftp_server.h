@@ -12,7 +12,7 @@
 // PyFtpServer options: explicit TLS with a self-signed certificate for 127.0.0.1 (certFile() is
 // the CA to trust), an idle time-out of the control connection, throttled data transfers, or a
 // "mute" server that accepts connections and never answers, or one that reports wrong sizes, or
-// one that lists hostile names that are not on disk. Passive ports come from a range
+// one that lists hostile names that are not on disk, or one that loses the reply to a command. Passive ports come from a range
 // derived from the control port, so servers of tests running side by side do not collide.
 //
 // VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
@@ -44,6 +44,7 @@ public:
 
     QString logText() const;
     int loginCount() const;               // successful logins so far (from the log)
+    int commandCount(const QString& word) const; // commands received with this word ("USER")
 
     void stop();
     bool restart();                       // same port, same folder
@@ -53,6 +54,7 @@ public:
     // Files below root(); `rel` uses "/" and may name sub folders (created as needed).
     QString path(const QString& rel) const;
     void writeFile(const QString& rel, const QByteArray& data) const;
+    void appendFile(const QString& rel, const QByteArray& data) const; // as a writer adding lines
     QByteArray readFile(const QString& rel) const;
     bool exists(const QString& rel) const;
     void makeFolder(const QString& rel) const;
@@ -71,6 +73,7 @@ protected:
     virtual bool launch() = 0;
     QString logPath() const;
     virtual QString loginMarker() const = 0;
+    virtual QString commandMarker(const QString& word) const = 0;
 
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> process_;
@@ -95,6 +98,9 @@ public:
         // Names every folder listing (LIST and MLSD) shows besides the real entries, such as
         // "../evil.txt" or "a/b.txt", which no file on disk can be named.
         QStringList listExtraNames;
+        // A command word ("DELE", "RETR"): the first such command is carried out, and the
+        // connection closed without a reply.
+        QString dropAfterCommand;
     };
     PyFtpServer();
     explicit PyFtpServer(const Options& options);
@@ -105,6 +111,7 @@ public:
 protected:
     bool launch() override;
     QString loginMarker() const override;
+    QString commandMarker(const QString& word) const override { return QStringLiteral("<- ") + word; }
 
 private:
     Options options_;
@@ -118,4 +125,5 @@ public:
 protected:
     bool launch() override;
     QString loginMarker() const override { return QStringLiteral("OK LOGIN"); }
+    QString commandMarker(const QString& word) const override { return QStringLiteral("\"") + word; }
 };

@@ -9,7 +9,10 @@ Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed cert
 throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
 connections and never answers (--mute), to stand for a server that hangs, and hostile names
 (--list-extra NAME, repeatable) that every LIST and MLSD of a folder shows besides its real
-entries, such as "../evil.txt" or "a/b.txt", which no file on disk can be named.
+entries, such as "../evil.txt" or "a/b.txt", which no file on disk can be named, and a command
+whose reply is lost (--drop-after WORD): the first time it comes, the server carries it out
+and closes the connection without replying. A refused login is answered after 0.2 s (pyftpdlib
+waits 3 s).
 """
 import argparse
 import logging
@@ -74,6 +77,7 @@ def main():
     p.add_argument("--mute", action="store_true")
     p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
     p.add_argument("--list-extra", action="append", default=[])  # names added to every listing
+    p.add_argument("--drop-after", default="")  # a command word: carried out once without a reply
     a = p.parse_args()
 
     if a.mute:
@@ -177,7 +181,25 @@ def main():
                 return self._fake_stat(path, super().stat)
         Handler.abstracted_fs = ListsExtraNames
 
+    if a.drop_after:
+        word = a.drop_after.upper()
+        carried_out = getattr(Handler, "ftp_" + word)
+        dropped = []
+
+        def drop_after(self, *args, _base=carried_out):
+            if dropped:
+                return _base(self, *args)
+            dropped.append(word)
+            self.respond = lambda *x, **k: None
+            try:
+                return _base(self, *args)
+            finally:
+                del self.respond
+                self.close()
+        setattr(Handler, "ftp_" + word, drop_after)
+
     Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0.2
     Handler.banner = "pedidosftp test server ready."
     if a.idle_timeout > 0:
         Handler.timeout = a.idle_timeout

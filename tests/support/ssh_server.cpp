@@ -46,8 +46,6 @@ QString SshServer::fingerprint() const
     return QString::fromUtf8(keygen.readAllStandardOutput()).split(QLatin1Char(' ')).value(1); // "256 SHA256:... comment"
 }
 
-int SshServer::refusedLogins() const { return int(logText().count(QStringLiteral("Failed password for"))); }
-
 bool SshServer::launch()
 {
     if (port_ == 0)

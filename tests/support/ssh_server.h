@@ -21,12 +21,12 @@ public:
     QByteArray knownHostsLine() const;
     // Its fingerprint as ssh-keygen -l shows it ("SHA256:...").
     QString fingerprint() const;
-    // Password logins the server refused so far.
-    int refusedLogins() const;
 
 protected:
     bool launch() override;
     QString loginMarker() const override { return QStringLiteral("Accepted password for"); }
+    // sshd logs no commands: the word is a text of its log ("Failed password for").
+    QString commandMarker(const QString& word) const override { return word; }
 
 private:
     QString hostKey() const;
