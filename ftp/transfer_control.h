@@ -105,6 +105,11 @@ public:
     // the password is set again.
     virtual bool LoginRefused() const = 0;
 
+    // True once the server could not be shown to be the one it claims to be (its key or its
+    // certificate is not among the trusted ones): every later command fails at once with that
+    // report, without connecting again, until the address, the user or the password is set again.
+    virtual bool ServerNotTrusted() const = 0;
+
     // StateChanged: called with each state number, always on the thread that created the
     // control, from its event processing (queued, never from inside Execute).
     virtual void setStateListener(std::function<void(int)> listener) = 0;

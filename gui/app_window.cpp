@@ -138,12 +138,16 @@ bool AppWindow::runUnattended()
     session_->setReportRefusals(false);
     const bool connected = session_->CONECTA();
     const QString firstRefusal = session_->lastRefusal();
-    if (control_.LoginRefused()) {
-        // Logging in again would only get this address blocked by the server; the orders of the
-        // local folder wait for a run that gets in. Nothing is fetched, booked or rewritten.
+    if (control_.LoginRefused() || control_.ServerNotTrusted()) {
+        // Logging in again would only get this address blocked by the server, and a server that
+        // may not be the right one gets nothing; the orders of the local folder wait for a run
+        // that gets in. Nothing is fetched, booked or rewritten.
         session_->setReportRefusals(true);
-        const QString text = QStringLiteral("O servidor %1 recusou o usuário ou a senha de ftp.ini: nada foi baixado nem "
-                                            "importado. Corrija USUARIO e SENHA em ftp.ini.")
+        const QString text = (control_.LoginRefused()
+                                  ? QStringLiteral("O servidor %1 recusou o usuário ou a senha de ftp.ini: nada foi baixado nem "
+                                                   "importado. Corrija USUARIO e SENHA em ftp.ini.")
+                                  : QStringLiteral("O servidor %1 não foi reconhecido como confiável: nada foi baixado nem "
+                                                   "importado."))
                                  .arg(window_.txtAddress->text())
             + (firstRefusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(firstRefusal));
         session_->appendLog(text);

@@ -42,6 +42,7 @@ struct CurlTransferControl::Impl {
     QString info;
     RemoteListing listing;
     bool loginRefused = false;
+    bool serverNotTrusted = false;
     // Notifications waiting for the owner thread, delivered in order by one queued call per
     // batch: a command brings about ten of them, and waking the owner thread for each would
     // cost more than the command (thread switches, system calls, the window's event round).
@@ -150,6 +151,7 @@ struct CurlTransferControl::Impl {
                 if (outcome->listing)
                     listing = *outcome->listing;
                 loginRefused = outcome->loginRefused;
+                serverNotTrusted = outcome->serverNotTrusted;
             } else if (!running) {
                 return;
             }
@@ -179,6 +181,7 @@ struct CurlTransferControl::Impl {
                 continue;
             CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
             out.loginRefused = commands.loginRefused();
+            out.serverNotTrusted = commands.serverNotTrusted();
             if (!isCancelled(job.id))
                 post(job.id, out.ok ? ftpstate::ResponseCompleted : ftpstate::Error, out);
         }
@@ -214,6 +217,7 @@ void CurlTransferControl::setAddress(const QString& address)
     d->settings.address = address;
     ++d->settings.connectNumber;
     d->loginRefused = false;
+    d->serverNotTrusted = false;
 }
 
 void CurlTransferControl::setUserName(const QString& user)
@@ -222,6 +226,7 @@ void CurlTransferControl::setUserName(const QString& user)
     d->settings.user = user;
     ++d->settings.connectNumber;
     d->loginRefused = false;
+    d->serverNotTrusted = false;
 }
 
 void CurlTransferControl::setPassword(const QString& password)
@@ -230,6 +235,7 @@ void CurlTransferControl::setPassword(const QString& password)
     d->settings.password = password;
     ++d->settings.connectNumber;
     d->loginRefused = false;
+    d->serverNotTrusted = false;
 }
 
 void CurlTransferControl::setRequestTimeoutMs(int ms)
@@ -337,6 +343,12 @@ bool CurlTransferControl::LoginRefused() const
 {
     std::lock_guard lk(d->m);
     return d->loginRefused;
+}
+
+bool CurlTransferControl::ServerNotTrusted() const
+{
+    std::lock_guard lk(d->m);
+    return d->serverNotTrusted;
 }
 
 void CurlTransferControl::waitForProgress(int maxMs)

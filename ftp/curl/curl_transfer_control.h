@@ -3,8 +3,9 @@
 //
 // One logged-in control connection serves every command until "quit", a change of server or
 // login, a cancelled transfer or a server that drops it (the next command logs in again by
-// itself). A login the server refuses is not tried again until the next connect. The current remote folder is kept here, starting at the login folder, and every
-// command names its folder absolutely, so it survives a new login.
+// itself). A login the server refuses is not tried again until the next connect, nor a server
+// whose host key or certificate was refused. The current remote folder is kept here, starting at
+// the login folder, and every command names its folder absolutely, so it survives a new login.
 //
 // Threads: Execute/Cancel only queue work and return at once; the commands run on the worker
 // thread. State notifications are posted to the thread that created the control and delivered
@@ -45,6 +46,7 @@ public:
     bool LastSucceeded() const override;
     RemoteListing LastListing() const override;
     bool LoginRefused() const override;
+    bool ServerNotTrusted() const override;
     void setStateListener(std::function<void(int)> listener) override;
     void waitForProgress(int maxMs) override;
 

@@ -92,8 +92,9 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
     }
     if (verb == Verb::Unknown)
         return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
-    // One refused login is enough: hosts block addresses that keep trying.
-    if (session_.loginRefused())
+    // One refused login is enough: hosts block addresses that keep trying. A server whose key or
+    // certificate was refused is not asked again either.
+    if (!session_.loginRefusal().isEmpty())
         return failure(session_.loginRefusal());
 
     const RequestTarget target{settings, *address, hooks};
@@ -147,6 +148,8 @@ RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpe
     session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
     if (r.loginRefused)
         session_.change(SessionChange::LoginRefused, describeFailure(r, target.address));
+    if (!r.trustRefusal.isEmpty())
+        session_.change(SessionChange::ServerNotTrusted, r.trustRefusal);
     return r;
 }
 

@@ -21,6 +21,7 @@ struct CommandOutcome {
     QString info;
     std::optional<RemoteListing> listing;
     bool loginRefused = false; // the session's login stands refused after this command
+    bool serverNotTrusted = false; // the server's key or certificate stands refused
 };
 
 class FtpCommands {
@@ -36,6 +37,8 @@ public:
 
     // The server refused the login of the current settings: commands fail at once.
     bool loginRefused() const { return session_.loginRefused(); }
+    // The server's host key or certificate was refused: commands fail at once.
+    bool serverNotTrusted() const { return session_.serverNotTrusted(); }
 
 private:
     CurlConnection& connection_;

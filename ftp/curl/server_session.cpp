@@ -8,6 +8,7 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
     case SessionChange::NewLogin:
         loginKey_ = value;
         refusal_.clear();
+        untrusted_ = false;
         [[fallthrough]];
     case SessionChange::LoggedOut:
         folder_.clear();
@@ -22,7 +23,9 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
         folder_ = value;
         return;
     case SessionChange::LoginRefused:
+    case SessionChange::ServerNotTrusted:
         refusal_ = value.isEmpty() ? QStringLiteral("Login recusado pelo servidor") : value;
+        untrusted_ = what == SessionChange::ServerNotTrusted;
         folder_.clear();
         connectionCached_ = false;
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // What the transfer control knows about the server between commands: whose login it is, the
 // current remote folder, whether a logged-in connection is cached, how folders are listed and
-// how names are encoded, the sizes of the last listing, and whether the server refused the login.
+// how names are encoded, the sizes of the last listing, and whether the server refused the login
+// or was refused itself.
 //
 // All of it changes in change() and nowhere else: the commands tell it what happened and it
 // decides what that means for the session.
@@ -17,6 +18,8 @@ enum class SessionChange {
     LoggedIn,        // a new session found its login folder (value: the folder)
     LoginRefused,    // the server refused user or password (value: its reply); no command logs
                      // in again until the next NewLogin
+    ServerNotTrusted,// the server's host key or certificate was refused (value: the report); no
+                     // command connects to it again until the next NewLogin
     FolderChanged,   // value: the new current folder
     FolderListed,    // value: the folder listed; sizes: its files with their listed sizes
     FileUploaded,    // value: the absolute path written; its listed size no longer holds
@@ -45,9 +48,11 @@ public:
     bool connectionCached() const { return connectionCached_; }
     ListingCommand listing() const { return listing_; }
     bool latin1Names() const { return names_ == NameEncoding::Latin1; }
-    // The server's refusal of the login, empty while none.
+    // Why no command may log in until the next NewLogin, empty while nothing stands in the way:
+    // the server refused the login, or its host key or certificate was refused.
     const QString& loginRefusal() const { return refusal_; }
-    bool loginRefused() const { return !refusal_.isEmpty(); }
+    bool loginRefused() const { return !refusal_.isEmpty() && !untrusted_; }
+    bool serverNotTrusted() const { return untrusted_; }
     // The size the last listing of its folder gave the file at `absPath`; -1 when that folder
     // was not the last one listed, the file was not in it, or the listing gave no size.
     qint64 listedSize(const QString& absPath) const;
@@ -59,6 +64,7 @@ private:
     ListingCommand listing_ = ListingCommand::Mlsd;
     NameEncoding names_ = NameEncoding::Utf8;
     QString refusal_;
+    bool untrusted_ = false;
     QString listedFolder_;
     ListedSizes listedSizes_;
 };

@@ -45,9 +45,10 @@ TEST(CurlSftp, CommandsOverSsh)
         {"rmdir", {"vazia"}, true, {}},
         {"cd", {"nao existe"}, false, {}},
         {"cd", {"nova \"pasta\""}, true, {}},
-        {"dir", {}, true, "./\r\n../\r\nenvio.txt\r\n"},
         {"cd", {".."}, true, {}},
         {"dir", {}, true, "./\r\n../\r\nnova \"pasta\"/\r\n"},
+        {"cd", {"nova \"pasta\""}, true, {}},
+        {"dir", {}, true, "./\r\n../\r\nenvio.txt\r\n"},
         {"quit", {}, true, {}},
     };
     for (const auto& step : steps) {
@@ -59,6 +60,7 @@ TEST(CurlSftp, CommandsOverSsh)
         }
     }
     EXPECT_EQ(readLocal(local.filePath("PED 1.txt")), "pedido um");
+    EXPECT_EQ(sftp.control.LastListing().size("envio.txt"), 7) << "the sizes the download walk checks";
     EXPECT_EQ(server.readFile("pedidos/nova \"pasta\"/envio.txt"), "enviado");
     EXPECT_FALSE(sftp.badDelivery);
     EXPECT_EQ(server.loginCount(), 1) << "one SSH session until quit";
@@ -66,8 +68,9 @@ TEST(CurlSftp, CommandsOverSsh)
 
 // A key that is not in known_hosts, or not the one there, ends the connection before the user
 // name and password go out; the refusal names the file, the key's fingerprint and the command
-// that registers it.
-TEST(CurlSftp, UnknownOrChangedHostKeyIsRefusedBeforeThePassword)
+// that registers it. Neither a refused key nor a wrong password is tried again before the next
+// connect.
+TEST(CurlSftp, RefusedHostKeysAndAWrongPasswordAreTriedOnce)
 {
     SshServer server;
     if (!server.isRunning())
@@ -84,10 +87,14 @@ TEST(CurlSftp, UnknownOrChangedHostKeyIsRefusedBeforeThePassword)
     EXPECT_TRUE(info.contains("ssh-ed25519 " + server.fingerprint())) << info.toStdString();
     EXPECT_TRUE(info.contains(QString("ssh-keyscan -p %1 127.0.0.1 >> '%2'").arg(server.port()).arg(knownHosts)))
         << info.toStdString();
+    EXPECT_FALSE(sftp.run("pwd"));
+    EXPECT_EQ(sftp.states, QList<int>{11}) << "no second connection";
+    EXPECT_TRUE(sftp.control.ServerNotTrusted());
 
     // Another server's key under this host and port: a changed key.
     writeLocal(knownHosts, QByteArray("[127.0.0.1]:") + QByteArray::number(server.port())
-                        + " ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIOtSgrJtuSB9lpW57ArLV+UhmPKv/1dDpk03QlDeTKAx\n");
+                               + " ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIOtSgrJtuSB9lpW57ArLV+UhmPKv/1dDpk03QlDeTKAx\n");
+    sftp.control.setAddress(server.address()); // a new connect
     EXPECT_FALSE(sftp.run("recv", {"PED1.txt", app.filePath("PED1.txt")}));
     info = sftp.control.ResponseInfo();
     EXPECT_TRUE(info.contains("mudou")) << info.toStdString();
@@ -101,6 +108,14 @@ TEST(CurlSftp, UnknownOrChangedHostKeyIsRefusedBeforeThePassword)
 
     EXPECT_EQ(server.loginCount() + server.commandCount("Failed password"), 0) << server.logText().toStdString();
     EXPECT_TRUE(server.exists("PED1.txt"));
+
+    // The right key and a wrong password: one attempt, whatever commands follow.
+    writeLocal(knownHosts, server.knownHostsLine());
+    sftp.control.setPassword("errada");
+    EXPECT_FALSE(sftp.run("dir"));
+    EXPECT_FALSE(sftp.run("pwd"));
+    EXPECT_TRUE(sftp.control.LoginRefused() && !sftp.control.ServerNotTrusted());
+    EXPECT_EQ(server.commandCount("Failed password"), 1);
 }
 
 // A server that stops answering in the middle of a session fails the command after the request

@@ -14,7 +14,8 @@
 
 namespace {
 
-// One order on the server, and the program's folders set up to fetch it.
+// One order on the server, one already in the local folder, and the program's folders set up to
+// fetch and book them.
 struct SecureRun {
     const FtpServerFixture& server;
     testdb::FirebirdTestDatabase db;
@@ -23,17 +24,22 @@ struct SecureRun {
     SecureRun(const FtpServerFixture& s, const QString& remoteFolder) : server(s)
     {
         server.writeFile("pedidos/PED101.txt", rig::orderFile(101));
+        QFile local(QDir(folders.localFolder()).filePath("PED100.txt"));
+        if (local.open(QIODevice::WriteOnly))
+            local.write(rig::orderFile(100));
+        local.close();
         folders.writeFtpIni(server, remoteFolder);
         db.writeZeltoIni(folders.appFolder());
     }
 
-    // A refused run leaves the order on the server and nothing here; no password went out.
+    // A refused run touches nothing on either side, and no password goes out.
     rig::ProgramResult refused()
     {
         const rig::ProgramResult r = rig::runProgram(folders, 30000);
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         EXPECT_TRUE(server.exists("pedidos/PED101.txt"));
-        EXPECT_TRUE(folders.localFiles().isEmpty() && folders.archivedFiles().isEmpty());
+        EXPECT_EQ(folders.localFiles(), QStringList{"PED100.txt"});
+        EXPECT_TRUE(folders.archivedFiles().isEmpty());
         EXPECT_EQ(server.loginCount(), 0);
         EXPECT_TRUE(rig::bookedOrders(*db.connect()).isEmpty());
         return r;
@@ -45,8 +51,8 @@ struct SecureRun {
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_FALSE(server.exists("pedidos/PED101.txt"));
         EXPECT_TRUE(folders.localFiles().isEmpty());
-        EXPECT_EQ(folders.archivedFiles(), QStringList{"PED101.txt"});
-        EXPECT_EQ(rig::bookedOrders(*db.connect()), (QMap<int, rig::Booked>{{101, rig::Booked{1, 2}}}));
+        EXPECT_EQ(folders.archivedFiles(), (QStringList{"PED100.txt", "PED101.txt"}));
+        EXPECT_EQ(rig::bookedOrders(*db.connect()), (QMap<int, rig::Booked>{{100, {1, 2}}, {101, {1, 2}}}));
         EXPECT_EQ(readFtpIni(folders.appFolder()).server, server.address()) << "rewritten as it was read";
     }
 };

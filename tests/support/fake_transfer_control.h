@@ -42,6 +42,7 @@ public:
     std::function<void()> onGetChunk;     // called at the start of every GetChunk, if set
     RemoteListing listing;                // LastListing
     bool loginRefused = false;            // LoginRefused
+    bool serverNotTrusted = false;        // ServerNotTrusted
 
     void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
     void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }
@@ -54,6 +55,7 @@ public:
     bool LastSucceeded() const override { return ok_ && !running_; }
     RemoteListing LastListing() const override { return listing; }
     bool LoginRefused() const override { return loginRefused; }
+    bool ServerNotTrusted() const override { return serverNotTrusted; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
     // Sleeps while a command with busyMs runs (at most maxMs, waking when it ends); returns at
     // once otherwise.
