@@ -99,9 +99,7 @@ TEST(CurlControl, RefusedCertificateIsNamedAndNothingIsSent)
             ASSERT_TRUE(QFile::copy(server.certFile(), caFile));
         }
         if (c.caFile == Case::Junk) {
-            QFile junk(caFile);
-            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-            junk.write("não é um certificado\n");
+            ASSERT_TRUE(writeLocal(caFile, "não é um certificado\n"));
         }
 
         CurlDriver ftp(server.address(), server.user(), server.password());

@@ -69,7 +69,6 @@ TEST(SecureServers, SftpHostKeyRefusedUntilRegisteredThenTheRunBooks)
     // No known_hosts beside the program: the key is refused before the password goes out.
     const QString err = run.refused().err;
     EXPECT_EQ(server.commandCount("Failed password"), 0);
-    EXPECT_TRUE(err.contains(server.fingerprint())) << err.toStdString();
     const QRegularExpressionMatch scan =
         QRegularExpression("ssh-keyscan -p \\d+ 127\\.0\\.0\\.1 >> '[^']*/known_hosts'").match(err);
     ASSERT_TRUE(scan.hasMatch()) << err.toStdString();

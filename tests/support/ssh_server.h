@@ -1,14 +1,9 @@
 #pragma once
 // OpenSSH's sshd on loopback for the SFTP tests: a private daemon in the foreground with a host
-// key and a configuration of its own, serving root() (its login folder) through its internal
+// key and a configuration of its own, serving root() (the login folder) through its internal
 // SFTP server to the system user of the vsftpd tests, by password only. Needs root and the
 // openssh-server package; otherwise isRunning() is false and error() says why (then GTEST_SKIP).
-//
-//   SshServer server;
-//   if (!server.isRunning())
-//       GTEST_SKIP() << server.error().toStdString();
-//   write(folder + "/known_hosts", server.knownHostsLine());
-//   control.setAddress(server.address());     // "sftp://127.0.0.1:<port>"
+// address() is "sftp://127.0.0.1:<port>".
 #include "support/ftp_server.h"
 
 class SshServer : public FtpServerFixture {
