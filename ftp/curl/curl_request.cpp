@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcFtp, "pedidos.ftp", QtWarningMsg)
@@ -38,6 +38,7 @@ struct Attempt {
     bool sawReply = false;
     bool resolving = false;
     bool awaitingQuote = false;
+    bool awaitingCommandReply = false;
     // The last sign of life from the server: any callback, a byte more moved. libcurl has no
     // time-out for an SFTP server that stops answering in the middle of a command; the loop
     // below gives up after the request time-out without one.
@@ -45,7 +46,6 @@ struct Attempt {
     curl_off_t bytesMoved = 0;
 
     void sign() { lastSign = std::chrono::steady_clock::now(); }
-    bool awaitingCommandReply = false;
 
     // The line that carries out what the request is for (not the login, CWD, TYPE or EPSV
     // before it).
