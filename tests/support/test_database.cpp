@@ -168,7 +168,7 @@ SqliteOdbcDatabase::SqliteOdbcDatabase()
 {
     registerOdbcDrivers();
     path_ = dir_.filePath(QStringLiteral("erp.sqlite"));
-    auto c = openConnection(connectionString());
+    auto c = openConnection(buildConnectionString(settings()));
     c->begin();
     // Statements end in ";" at the end of a line; comments are whole lines or /* */ blocks.
     QString script = QString::fromUtf8(projectFile("import/schema/erp_sqlite.sql") + "\n" + projectFile("import/schema/sample_erp.sql") + "\n");

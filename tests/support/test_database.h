@@ -29,7 +29,6 @@ public:
     static QString password() { return QStringLiteral("masterkey"); }
     // Zelto.ini settings for this file (USUARIO, SENHA, LOCALBANCO).
     ZeltoSettings settings() const;
-    QString connectionString() const { return buildConnectionString(settings()); }
     std::unique_ptr<IConnection> connect() const;
     void writeZeltoIni(const QString& folder) const;
 
@@ -51,7 +50,6 @@ public:
     QString path() const { return path_; }
     // TIPO_CONEXAO "1", BANCO = the file (the SQLite driver takes database= as the file).
     ZeltoSettings settings() const;
-    QString connectionString() const { return buildConnectionString(settings()); }
 
 private:
     QTemporaryDir dir_;
