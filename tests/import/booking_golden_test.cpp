@@ -3,8 +3,6 @@
 // worked out by hand from the booking rules.
 #include "erp_fixture.h"
 
-#include <QRegularExpression>
-
 using testutil::Encoding;
 
 namespace {
