@@ -1,147 +1,95 @@
 // The import batch through the window: its real local lists on a temporary folder, ftp.ini in a
 // temporary application folder, a real Firebird database; FTP and boxes are doubles.
 #include "gui/app_window.h"
-#include "core/text_codec.h"
-#include "gui/local_lists.h"
 #include "gui/ftp_session.h"
-
+#include "gui/local_lists.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_transfer_control.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
+#include "support/test_util.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+using testutil::orderFile;
+using testutil::readFile;
+using testutil::writeFile;
 
 namespace {
 
-class BatchWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { db.writeZeltoIni(appDir.path()); }
-
-    void put(const QString& folder, const QString& name, const QByteArray& bytes)
-    {
-        QFile f(QDir(folder).filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray orderFile(int number, const QString& item = QStringLiteral("7891234000026|caneta|1,00|1|1,00|0|"))
-    {
-        return text::toCp1252(QStringLiteral("NumeroPedido: %1\r\nNomeCliente: Loja %1\r\nProdutoVendido: %2\r\n").arg(number).arg(item));
-    }
-    void order(const QString& name, int number, const QString& item = QStringLiteral("7891234000026|caneta|1,00|1|1,00|0|"))
-    {
-        put(local.path(), name, orderFile(number, item));
-    }
-    QByteArray ftpIni()
-    {
-        QFile f(QDir(appDir.path()).filePath("ftp.ini"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    QStringList localFiles() { return QDir(local.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    // Form_Load on ftp.ini, the local lists on `folder`.
-    std::unique_ptr<AppWindow> start(const QByteArray& ini, const QString& folder)
-    {
-        put(appDir.path(), "ftp.ini", ini);
-        auto app = std::make_unique<AppWindow>(control, dialogs, clock, appDir.path());
-        EXPECT_EQ(app->Form_Load(), StartMode::Unattended);
-        EXPECT_TRUE(app->localLists().setPath(folder));
-        return app;
-    }
-    QString value(const QString& sql)
-    {
-        auto c = db.connect();
-        auto rs = c->open(sql);
-        return rs->eof() ? QStringLiteral("<none>") : rs->field(QStringLiteral("v")).text;
-    }
-
+struct BatchWindowTest : ::testing::Test {
     testdb::FirebirdTestDatabase db;
-    QTemporaryDir appDir;
-    QTemporaryDir local;
+    QTemporaryDir appDir, local;
     FakeTransferControl control;
     FakeDialogs dialogs;
     FixedClock clock;
+    std::unique_ptr<AppWindow> app;
     const QByteArray ini = "[Geral]\r\nFTP=127.0.0.1\r\nUSUARIO=loja\r\nSENHA=x\r\nPASTAS=/pedidos\r\nCOD_VENDEDOR=7\r\n";
-};
 
-} // namespace
+    // Form_Load on `ftpIni`, the local lists on `folder`.
+    void start(const QByteArray& ftpIni, const QString& folder)
+    {
+        db.writeZeltoIni(appDir.path());
+        writeFile(appDir.filePath("ftp.ini"), ftpIni);
+        dialogs = FakeDialogs();
+        app.reset();
+        app = std::make_unique<AppWindow>(control, dialogs, clock, appDir.path());
+        EXPECT_EQ(app->Form_Load(), StartMode::Unattended);
+        EXPECT_TRUE(app->localLists().setPath(folder));
+    }
+    void order(const QString& folder, const QString& name, int number, const QString& item = "7891234000026|caneta|1,00|1|1,00|0|")
+    {
+        writeFile(QDir(folder).filePath(name), orderFile({QStringLiteral("NumeroPedido: %1").arg(number), "NomeCliente: Loja", "ProdutoVendido: " + item}));
+    }
+    QStringList files(const QString& folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+};
 
 TEST_F(BatchWindowTest, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
 {
-    order("PED1.txt", 601);
-    order(".txt", 602);
-    put(local.path(), "NOTA.csv", "x");
-    auto app = start(ini, local.path());
+    order(local.path(), "PED1.txt", 601);
+    order(local.path(), "B.txt", 602, "7891234000026|caneta|1,00");   // an incomplete item line
+    writeFile(local.filePath("NOTA.csv"), "x");
+    start(ini, local.path());
     app->window().lblRemoteDirectory->setText("/pedidos/hoje");   // where the cd landed
 
-    const BatchSummary s = app->BOTAO_IMPORTA();
-    EXPECT_EQ(s.booked, 2);
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_FALSE(dialogs.failureReported());
-    EXPECT_EQ(ftpIni(), "[Geral]\r\nFTP=127.0.0.1\r\nUSUARIO=loja\r\nSENHA=x\r\nPASTAS=/pedidos/hoje\r\nCOD_VENDEDOR=7\r\n");
-    EXPECT_EQ(value("select safkvendedor as v from saida where fkftp=601"), "7");
-    EXPECT_EQ(value("select count(*) as v from saida where fkftp=602"), "1");
-    EXPECT_EQ(localFiles(), QStringList{"NOTA.csv"});
-    ASSERT_EQ(app->localLists().fileCount(), 1);    // the list was refreshed
-    EXPECT_EQ(app->localLists().fileAt(0), "NOTA.csv");
-    EXPECT_EQ(QDir(local.filePath("importados")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              QStringList({".txt", "PED1.txt"}));
-
-    const QStringList log = app->session().logText().split('\n');
-    EXPECT_EQ(log.filter("Pedidos: ").size(), 1);
-    EXPECT_TRUE(log.contains("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 0 com falha"));
-    const QStringList warning = log.filter("Atenção");
-    ASSERT_EQ(warning.size(), 1);
-    EXPECT_TRUE(warning[0].endsWith(": NOTA.csv")) << warning[0].toStdString();
-
-    // The configured folder, when given, is what ftp.ini keeps (the label may show another).
-    app->BOTAO_IMPORTA(QStringLiteral("/pedidos"));
-    EXPECT_EQ(ftpIni(), ini);
-    EXPECT_FALSE(dialogs.failureReported());
-}
-
-TEST_F(BatchWindowTest, FailuresAreReportedOnceAndMarkTheRunFailed)
-{
-    order("A.txt", 701);
-    order("B.txt", 702, "7891234000026|caneta|1,00");
-    auto app = start(ini, local.path());
-    const BatchSummary s = app->BOTAO_IMPORTA();
-    EXPECT_FALSE(s.success());
-    EXPECT_TRUE(dialogs.failureReported());
+    EXPECT_EQ(app->BOTAO_IMPORTA().booked, 1);
+    EXPECT_EQ(readFile(appDir.filePath("ftp.ini")), "[Geral]\r\nFTP=127.0.0.1\r\nUSUARIO=loja\r\nSENHA=x\r\nPASTAS=/pedidos/hoje\r\nCOD_VENDEDOR=7\r\n");
+    EXPECT_EQ(db.value("select safkvendedor as v from saida where fkftp=601"), "7");
+    EXPECT_EQ(files(local.filePath("importados")), QStringList{"PED1.txt"});
+    EXPECT_EQ(app->localLists().fileCount(), 2);   // the list was refreshed: B.txt and NOTA.csv
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::Critical);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("B.txt, linha 3")) << dialogs.messages[0].text.toStdString();
-    EXPECT_EQ(localFiles(), QStringList{"B.txt"});
-    EXPECT_TRUE(app->session().logText().contains("Pedidos: 1 importados, 0 com produtos faltando, 0 já importados, 1 com falha"));
-
-    // No seller code in ftp.ini: the configuration check stops the batch before any file.
-    dialogs = FakeDialogs();
-    order("C.txt", 703);
-    app = start("[Geral]\r\nFTP=127.0.0.1\r\nPASTAS=/pedidos\r\nCOD_VENDEDOR=\r\n", local.path());
-    const BatchSummary stopped = app->BOTAO_IMPORTA();
-    EXPECT_FALSE(stopped.sessionOpened);
     EXPECT_TRUE(dialogs.failureReported());
+    const QStringList log = app->session().logText().split('\n');
+    EXPECT_EQ(log.filter("Pedidos: "), QStringList{"Pedidos: 1 importados, 0 com produtos faltando, 0 já importados, 1 com falha"});
+    EXPECT_TRUE(dialogs.alerts.value(0).endsWith(": NOTA.csv")) << dialogs.alerts.value(0).toStdString();
+
+    // No seller code: the configuration check stops the batch before any file, without a summary.
+    order(local.path(), "C.txt", 603);
+    start("[Geral]\r\nFTP=127.0.0.1\r\nCOD_VENDEDOR=\r\n", local.path());
+    EXPECT_FALSE(app->BOTAO_IMPORTA().sessionOpened);
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("VENDEDOR")) << dialogs.messages[0].text.toStdString();
-    EXPECT_EQ(localFiles(), QStringList({"B.txt", "C.txt"}));
+    EXPECT_TRUE(dialogs.messages[0].text.contains("VENDEDOR"));
     EXPECT_FALSE(app->session().logText().contains("Pedidos: "));
-    EXPECT_EQ(value("select count(*) as v from saida where fkftp=703"), "0");
+    EXPECT_EQ(files(local.path()), QStringList({"B.txt", "C.txt", "NOTA.csv"}));
 }
 
-TEST_F(BatchWindowTest, TheProgramsOwnFilesAreNotWarnedAboutWhenTheLocalFolderIsTheApplicationFolder)
+TEST_F(BatchWindowTest, TheProgramsOwnFilesAreNoStrayDownloads)
 {
-    // ftp.ini, Zelto.ini and the run's lock file live there too: they are no stray downloads.
-    put(appDir.path(), "PED1.txt", orderFile(801));
-    put(appDir.path(), "NOTA.csv", "x");
-    put(appDir.path(), ".nota", "x");
-    put(appDir.path(), "pedidosftp.lock", "");
-    auto app = start(ini, appDir.path());
+    // ftp.ini, Zelto.ini and the run's lock file live in the application folder too.
+    order(appDir.path(), "PED1.txt", 801);
+    order(appDir.path(), "PED2.txt", 802, "7890000000000|fantasma|1,00|1|1,00|0|");
+    for (const char* name : {"NOTA.csv", ".nota", "pedidosftp.lock"})
+        writeFile(appDir.filePath(name), "x");
+    start(ini, appDir.path());
     const BatchSummary s = app->BOTAO_IMPORTA();
     EXPECT_EQ(s.booked, 1);
-    EXPECT_EQ(s.otherFiles, QStringList({".nota", "NOTA.csv"}));   // as the file list shows them
+    EXPECT_EQ(s.otherFiles, QStringList({".nota", "NOTA.csv"}));
+    // An order booked without a product is no box, but the run did not go as it should.
+    EXPECT_EQ(s.bookedWithMissing, 1);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(dialogs.failureReported());
 }
+
+} // namespace

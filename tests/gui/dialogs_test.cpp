@@ -2,16 +2,16 @@
 // Portuguese) with one.
 #include "core/headless_dialogs.h"
 #include "gui/qt_dialogs.h"
+#include "support/test_util.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
@@ -20,13 +20,11 @@ namespace {
 
 QByteArray contentOf(std::FILE* f)
 {
-    std::fflush(f);
     std::rewind(f);
-    QByteArray all;
-    char buf[512];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        all.append(buf, static_cast<qsizetype>(n));
+    QFile file;
+    file.open(f, QIODevice::ReadOnly);
+    const QByteArray all = file.readAll();
+    std::fclose(f);
     return all;
 }
 
@@ -34,7 +32,6 @@ QByteArray contentOf(std::FILE* f)
 void onNextModal(std::function<void(QWidget*)> act)
 {
     auto* timer = new QTimer;
-    timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         if (QWidget* w = QApplication::activeModalWidget()) {
             timer->stop();
@@ -42,49 +39,30 @@ void onNextModal(std::function<void(QWidget*)> act)
             act(w);
         }
     });
-    timer->start();
+    timer->start(10);
 }
 
 } // namespace
 
-TEST(HeadlessDialogs, LogLinesOnStandardOutputBoxesAndAlertsOnStandardErrorNothingWaits)
+TEST(HeadlessDialogs, LogOnStandardOutputBoxesAndAlertsOnStandardErrorNothingWaits)
 {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    ASSERT_NE(err, nullptr);
     HeadlessDialogs d(out, err);
-    EXPECT_TRUE(d.headless());
-    EXPECT_FALSE(d.failureReported());
-
-    d.trace(QStringLiteral("Comando: cd /pedidos"));
-    EXPECT_FALSE(d.failureReported());   // a trace line is no failure
-    EXPECT_FALSE(d.confirm(QStringLiteral("Apagar?"), QString()));
-    EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QStringLiteral("MkDir")), std::nullopt);
-    d.alert(QStringLiteral("Atenção: NOTA.csv ficou na pasta local"), Icon::Exclamation);
-    EXPECT_FALSE(d.failureReported());   // a warning is no failure either
-    d.trace(QStringLiteral("operacao Completa"));
-    d.message(QStringLiteral("Erro na aplicação FTP\r\nsegunda linha"), Icon::Critical);
+    d.trace("Comando: cd /pedidos");
+    EXPECT_FALSE(d.confirm("Apagar?", QString()));
+    EXPECT_EQ(d.input("Nome da pasta:", "MkDir"), std::nullopt);
+    d.alert("Atenção: NOTA.csv ficou na pasta local", Icon::Exclamation);
+    EXPECT_FALSE(d.failureReported());   // neither a log line nor a warning is a failure
+    d.message("Erro na aplicação FTP\r\nsegunda linha", Icon::Critical);
     EXPECT_TRUE(d.failureReported());
-    d.message(QStringLiteral("Drive Error"), Icon::Exclamation, QStringLiteral("Disco"));
-    d.alert(QStringLiteral("Comando \"recv PED1.txt\" sem sucesso"));
-
-    EXPECT_EQ(contentOf(out), "Comando: cd /pedidos\noperacao Completa\n");
-    const QList<QByteArray> lines = contentOf(err).split('\n');
-    ASSERT_EQ(lines.size(), 7) << contentOf(err).toStdString();
-    EXPECT_TRUE(lines[0].startsWith("[PERGUNTA] Apagar?"));
-    EXPECT_TRUE(lines[1].startsWith("[ENTRADA] MkDir: Nome da pasta:"));
-    EXPECT_EQ(QString::fromUtf8(lines[2]), QStringLiteral("[AVISO] Atenção: NOTA.csv ficou na pasta local"));
-    EXPECT_EQ(QString::fromUtf8(lines[3]), QStringLiteral("[ERRO] Erro na aplicação FTP | segunda linha"));
-    EXPECT_EQ(lines[4], "[AVISO] Disco: Drive Error");
-    EXPECT_EQ(lines[5], "[ERRO] Comando \"recv PED1.txt\" sem sucesso");
-    EXPECT_EQ(lines[6], "");
-    std::fclose(out);
-    std::fclose(err);
-
-    HeadlessDialogs alerted(std::tmpfile(), std::tmpfile());
-    alerted.alert(QStringLiteral("Sem conexão com 127.0.0.1"));
-    EXPECT_TRUE(alerted.failureReported());
+    d.message("Drive Error", Icon::Exclamation, "Disco");
+    EXPECT_EQ(contentOf(out), "Comando: cd /pedidos\n");
+    EXPECT_EQ(QString::fromUtf8(contentOf(err)), "[PERGUNTA] Apagar? -> Não (sem tela para responder)\n"
+                                                 "[ENTRADA] MkDir: Nome da pasta: -> sem resposta (sem tela para responder)\n"
+                                                 "[AVISO] Atenção: NOTA.csv ficou na pasta local\n"
+                                                 "[ERRO] Erro na aplicação FTP | segunda linha\n"
+                                                 "[AVISO] Disco: Drive Error\n");
 }
 
 TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClickedOnPortugueseButtons)
@@ -92,51 +70,32 @@ TEST(QtDialogs, BoxesCarryTheApplicationTitleAndAnswerAsClickedOnPortugueseButto
     QTranslator* portuguese = installQtTranslation();
     ASSERT_NE(portuguese, nullptr) << "qtbase_pt_BR.qm is missing (package qt6-translations-l10n)";
     QtDialogs d;
-    EXPECT_FALSE(d.headless());
-
-    QString seenTitle;
-    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
+    QString seen;
     onNextModal([&](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        seenTitle = box->windowTitle();
-        seenIcon = box->icon();
+        seen = box->windowTitle();
         box->button(QMessageBox::Ok)->click();
     });
-    d.message(QStringLiteral("Erro na aplicação FTP"), Icon::Critical);
-    EXPECT_EQ(seenTitle, "pedidosftp");
-    EXPECT_EQ(seenIcon, QMessageBox::Critical);
-    EXPECT_TRUE(d.failureReported());
+    d.message("Erro na aplicação FTP", Icon::Critical);
+    EXPECT_EQ(seen, "pedidosftp");
 
     // Yes is the default: Enter answers it.
     onNextModal([&](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        seenIcon = box->icon();
-        seenTitle = box->windowTitle();
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
-        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("&Sim"));
-        EXPECT_EQ(box->button(QMessageBox::No)->text(), QStringLiteral("&Não"));
+        seen = box->button(QMessageBox::Yes)->text() + " " + box->button(QMessageBox::No)->text();
         box->defaultButton()->click();
     });
-    EXPECT_TRUE(d.confirm(QStringLiteral("Apagar PED1.txt?"), QStringLiteral("Apagar")));
-    EXPECT_EQ(seenIcon, QMessageBox::Question);
-    EXPECT_EQ(seenTitle, "Apagar");
-    onNextModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click(); });
-    EXPECT_FALSE(d.confirm(QStringLiteral("Apagar PED1.txt?"), QString()));
+    EXPECT_TRUE(d.confirm("Apagar PED1.txt?", "Apagar"));
+    EXPECT_EQ(seen, "&Sim &Não");
 
-    onNextModal([](QWidget* w) {
+    onNextModal([&](QWidget* w) {
         auto* dlg = qobject_cast<QInputDialog*>(w);
-        ASSERT_NE(dlg, nullptr);
-        const auto* buttons = dlg->findChild<QDialogButtonBox*>();
-        ASSERT_NE(buttons, nullptr);
-        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
-        dlg->setTextValue(QStringLiteral("nova pasta"));
+        seen = dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text();
+        dlg->setTextValue("nova pasta");
         dlg->accept();
     });
-    EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::optional<QString>("nova pasta"));
-    onNextModal([](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
-    EXPECT_EQ(d.input(QStringLiteral("Nome da pasta:"), QString()), std::nullopt);
+    EXPECT_EQ(d.input("Nome da pasta:", QString()), std::optional<QString>("nova pasta"));
+    EXPECT_EQ(seen, "Cancelar");
     QCoreApplication::removeTranslator(portuguese);
     delete portuguese;
 }

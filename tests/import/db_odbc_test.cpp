@@ -1,78 +1,61 @@
-// The ODBC path: the "SQl Server" string through unixODBC, here with the SQLite driver
-// registered under that name in a private driver list.
+// The ODBC path: connection strings routed to unixODBC, here with the SQLite driver registered
+// under the ERP's driver names in a private driver list.
 #include "import/db/database.h"
-#include "import/db/odbc/odbc_connection.h"
+#include "import/erp_session.h"
 #include "support/test_database.h"
+#include "support/test_util.h"
 
-#include <gtest/gtest.h>
+#include <QDir>
 
-using testdb::SqliteOdbcDatabase;
-
-TEST(DbOdbc, SqlServerStringOpensThroughOdbc)
+TEST(DbOdbc, SessionOnTheSqlServerStringWithTheDefaultDatabaseName)
 {
-    SqliteOdbcDatabase db;
-    EXPECT_EQ(db.connectionString(),
-              QStringLiteral("driver={SQl Server};server=127.0.0.1;uid=sa;Pwd=segredo;database=") + db.path());
-    auto c = openConnection(db.connectionString());
-    EXPECT_TRUE(c->description().startsWith(QLatin1String("ODBC"))) << c->description().toStdString();
+    // BANCO missing: the database is "ZELTOCONTROLLER", which the SQLite driver opens in the
+    // current folder.
+    testdb::SqliteOdbcDatabase db;
+    QTemporaryDir work;
+    ASSERT_TRUE(QFile::copy(db.path(), work.filePath("ZELTOCONTROLLER")));
+    ZeltoSettings z = db.settings();
+    z.databaseName.clear();
+    testdb::writeZeltoIni(work.path(), z);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    ImportState state;
+    state.sellerCode = "2";
+    RecordingReport report;
+    bool opened = false;
+    try {
+        opened = ABRE_BANCO(state, work.path(), report);
+    } catch (const DatabaseError& e) {
+        ADD_FAILURE() << e.message().toStdString();
+    }
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(opened) << report.criticals.join('\n').toStdString();
+    EXPECT_TRUE(state.connection->description().startsWith("ODBC"));
+    EXPECT_EQ(state.movementType, 3);
+    EXPECT_EQ(state.paymentMethod->text, "1");
 
-    auto rs = c->open(QStringLiteral("SELECT P.ICMSSIMPLES,I.INUF,P.SAFKTPPAG,P.TABELACAIXA,P.TIPOSAIDA FROM PARAM P INNER JOIN "
-                                     "INTERVENIENTE I ON (I.INCOD=P.FKINCOD) WHERE I.FKTIPOINTERVENIENTE=5"));
-    ASSERT_FALSE(rs->eof());
-    EXPECT_EQ(rs->field(QStringLiteral("inuf")).text, QStringLiteral("SP"));
-    EXPECT_TRUE(rs->field(QStringLiteral("icmssimples")).isNull());
-    EXPECT_EQ(rs->field(QStringLiteral("SAFKTPPAG")).toDouble(), 1);
-    EXPECT_EQ(rs->field(QStringLiteral("tiposaida")).text, QStringLiteral("ORCAMENTO"));
-    EXPECT_TRUE(c->open(QStringLiteral("select sacod from saida where fkftp='77' "))->eof());
-    EXPECT_THROW(c->open(QStringLiteral("select x from no_such_table")), DatabaseError);
-}
-
-TEST(DbOdbc, TransactionsCommitAndRollBack)
-{
-    SqliteOdbcDatabase db(false);
-    auto c = db.connect();
-    auto count = [&] { return c->open(QStringLiteral("select count(*) as n from municipio"))->field(QStringLiteral("N")).text; };
-    c->execute(QStringLiteral("insert into municipio (mucod, mudesc, uf) values ('1','A','SP')"));
-    c->begin();
-    c->execute(QStringLiteral("insert into municipio (mucod, mudesc, uf) values ('2','B','SP')"));
-    EXPECT_THROW(c->execute(QStringLiteral("insert into municipio (mucod, mudesc, uf) values ('1','A','SP')")), DatabaseError);
-    c->rollback();
-    EXPECT_EQ(count(), QStringLiteral("1"));
-    c->begin();
-    c->execute(QStringLiteral("insert into municipio (mucod, mudesc, uf) values ('2','B','SP')"));
-    c->commit();
-    // A second connection sees the committed rows.
-    EXPECT_EQ(db.connect()->open(QStringLiteral("select count(*) as n from municipio"))->field(QStringLiteral("n")).text,
-              QStringLiteral("2"));
+    // Transactions: rolled back, committed.
+    IConnection& c = *state.connection;
+    const QString count = "select count(*) as n from municipio where mucod < 10";
+    c.begin();
+    c.execute("insert into municipio (mucod, mudesc, uf) values ('1','A','SP')");
+    c.rollback();
+    c.begin();
+    c.execute("insert into municipio (mucod, mudesc, uf) values ('2','B','SP')");
+    c.commit();
+    EXPECT_EQ(c.open(count)->field("n").text, "1");
 }
 
 TEST(DbOdbc, FirebirdDriverNameGoesToOdbcOnlyWhenRegistered)
 {
-    SqliteOdbcDatabase db(false);
-    const QString firebird = QStringLiteral("driver={Firebird/InterBase(r) driver};server=;uid=SYSDBA;Pwd=x;database=") + db.path();
-    // Not registered: our Firebird adapter, which refuses a SQLite file.
-    EXPECT_FALSE(testdb::registeredOdbcDriversContain(QStringLiteral("Firebird/InterBase(r) driver")));
-    EXPECT_THROW(openConnection(firebird), DatabaseError);
-    // Registered in unixODBC: that driver gets the string.
-    testdb::registerOdbcDrivers({QStringLiteral("SQl Server"), QStringLiteral("Firebird/InterBase(r) driver")});
+    testdb::SqliteOdbcDatabase db;
+    const QString firebird = "driver={Firebird/InterBase(r) driver};server=;uid=SYSDBA;Pwd=x;database=" + db.path();
+    EXPECT_THROW(openConnection(firebird), DatabaseError);   // our Firebird adapter refuses a SQLite file
+    testdb::registerOdbcDrivers({"SQl Server", "Firebird/InterBase(r) driver"});
     try {
-        auto c = openConnection(firebird);
-        EXPECT_TRUE(c->description().startsWith(QLatin1String("ODBC")));
-        EXPECT_FALSE(c->open(QStringLiteral("select count(*) as n from municipio"))->eof());
+        EXPECT_TRUE(openConnection(firebird)->description().startsWith("ODBC"));
     } catch (const DatabaseError& e) {
         ADD_FAILURE() << e.message().toStdString();
     }
     testdb::registerOdbcDrivers();
-    EXPECT_THROW(openConnection(firebird), DatabaseError);
-}
-
-TEST(DbOdbc, UnknownDriverIsAnError)
-{
-    testdb::setUpOdbc();
-    try {
-        openConnection(QStringLiteral("driver={Nada};server=x;uid=;Pwd=;database=y"));
-        ADD_FAILURE() << "opened with an unknown driver";
-    } catch (const DatabaseError& e) {
-        EXPECT_FALSE(e.message().isEmpty());
-    }
 }

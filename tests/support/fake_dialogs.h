@@ -19,7 +19,6 @@ public:
     QStringList alerts;
     bool confirmAnswer = false;
     std::optional<QString> inputAnswer;
-    bool isHeadless = false;
     bool failed = false;
 
     void message(const QString& text, Icon icon, const QString& title) override
@@ -44,7 +43,7 @@ public:
         if (icon == Icon::Critical)
             failed = true;
     }
-    bool headless() const override { return isHeadless; }
+    bool headless() const override { return false; }
     void markFailure() override { failed = true; }
     bool failureReported() const override { return failed; }
 };

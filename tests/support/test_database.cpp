@@ -1,9 +1,7 @@
 #include "test_database.h"
 
 #include "import/db/firebird/firebird_connection.h"
-#include "import/db/odbc/odbc_connection.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -11,29 +9,16 @@
 #include <QMap>
 #include <QMutex>
 #include <QProcess>
-#include <QStringEncoder>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <unistd.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace testdb {
 
 namespace {
-
-QString charsetName(Charset c)
-{
-    switch (c) {
-    case Charset::None:
-        return QStringLiteral("NONE");
-    case Charset::Utf8:
-        return QStringLiteral("UTF8");
-    case Charset::Win1252:
-        break;
-    }
-    return QStringLiteral("WIN1252");
-}
 
 [[noreturn]] void fail(const QString& message)
 {
@@ -41,132 +26,97 @@ QString charsetName(Charset c)
     throw std::runtime_error(message.toStdString());
 }
 
-QString runIsql(const QStringList& arguments, const QString& script)
+QByteArray projectFile(const char* relativePath)
 {
-    QProcess p;
-    p.start(QStringLiteral("isql-fb"), arguments);
-    if (!p.waitForStarted(10000))
-        fail(QStringLiteral("isql-fb could not be started"));
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        fail(QStringLiteral("isql-fb did not finish"));
-    }
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    if (p.exitCode() != 0 || err.contains(QLatin1String("Statement failed")))
-        fail(QStringLiteral("isql-fb %1 failed: %2\n%3").arg(arguments.join(QLatin1Char(' ')), err, script.left(2000)));
-    return out;
+    QFile f(QStringLiteral(PEDIDOS_SOURCE_DIR "/") + QLatin1String(relativePath));
+    if (!f.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read ") + f.fileName());
+    return f.readAll();
 }
 
-// Databases live in memory (/dev/shm) when the machine has it: Firebird syncs every commit to
-// disk, which on a busy disk costs seconds per test.
+// In memory when the machine has it: Firebird syncs every commit to disk.
 QString tempPattern()
 {
-    static const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
-                                                                                     : QDir::tempPath();
+    static const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     return root + QStringLiteral("/pedidos_db_XXXXXX");
 }
 
-// One template database per kind, shared by all test programs and runs: kept in the build
-// folder under a name made from the scripts' contents, so a changed script makes a new one.
-// Built in memory by isql-fb, then moved into place with an atomic rename (parallel tests).
-QString templateFor(const FirebirdOptions& options)
-{
-    static QMutex mutex;
-    static QMap<QString, QString> templates;
-    QMutexLocker lock(&mutex);
-    const QString kind = charsetName(options.charset) + (options.sampleData ? QStringLiteral("_sample") : QStringLiteral("_empty"));
-    if (auto it = templates.constFind(kind); it != templates.constEnd())
-        return *it;
-
-    const QString schema = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/erp_firebird.sql");
-    const QString sample = QStringLiteral(PEDIDOS_SOURCE_DIR "/import/schema/sample_erp.sql");
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(projectFile(QStringLiteral("import/schema/erp_firebird.sql")).toUtf8());
-    if (options.sampleData)
-        hash.addData(projectFile(QStringLiteral("import/schema/sample_erp.sql")).toUtf8());
-    const QString cacheFolder = QStringLiteral(PEDIDOS_BINARY_DIR "/test_databases");
-    QDir().mkpath(cacheFolder);
-    const QString cached = cacheFolder + QLatin1Char('/') + kind + QLatin1Char('_')
-                           + QString::fromLatin1(hash.result().toHex().left(12)) + QStringLiteral(".fdb");
-    if (!QFileInfo::exists(cached)) {
-        QTemporaryDir work(tempPattern());
-        const QString path = work.filePath(QStringLiteral("template.fdb"));
-        QString script = QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 DEFAULT CHARACTER SET %4;\n")
-                             .arg(path, FirebirdTestDatabase::user(), FirebirdTestDatabase::password(), charsetName(options.charset));
-        script += QStringLiteral("INPUT '%1';\n").arg(schema);
-        if (options.sampleData)
-            script += QStringLiteral("INPUT '%1';\n").arg(sample);
-        script += QStringLiteral("COMMIT;\n");
-        runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("WIN1252")}, script);
-        const QString partial = cached + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
-        if (!QFile::copy(path, partial))
-            fail(QStringLiteral("cannot write ") + partial);
-        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(cached).constData()) != 0)
-            fail(QStringLiteral("cannot rename ") + partial);
-    }
-    templates.insert(kind, cached);
-    return cached;
-}
-
-QTemporaryDir& odbcFolder()
+// unixODBC reads the private driver list named by ODBCSYSINI: set before anything asks it.
+QString odbcFolder()
 {
     static QTemporaryDir folder;
-    return folder;
+    static const bool done = [] {
+        qputenv("ODBCSYSINI", folder.path().toLocal8Bit());
+        return true;
+    }();
+    (void)done;
+    return folder.path();
+}
+
+// The template of a character set, kept in the build folder under a name made from the
+// scripts' contents; built by isql-fb, moved into place with an atomic rename (parallel tests).
+QString templateFor(Charset charset)
+{
+    static QMutex mutex;
+    static QMap<Charset, QString> templates;
+    QMutexLocker lock(&mutex);
+    if (templates.contains(charset))
+        return templates[charset];
+    const QString name = charset == Charset::None ? "NONE" : charset == Charset::Utf8 ? "UTF8" : "WIN1252";
+    const QByteArray schema = projectFile("import/schema/erp_firebird.sql") + projectFile("import/schema/sample_erp.sql");
+    const QString cached = QStringLiteral(PEDIDOS_BINARY_DIR "/test_databases/%1_%2.fdb")
+                               .arg(name, QString::fromLatin1(QCryptographicHash::hash(schema, QCryptographicHash::Sha1).toHex().left(12)));
+    if (!QFileInfo::exists(cached)) {
+        QDir().mkpath(QFileInfo(cached).path());
+        QTemporaryDir work(tempPattern());
+        const QString path = work.filePath(QStringLiteral("template.fdb"));
+        QProcess isql;
+        isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("WIN1252")});
+        isql.write(QStringLiteral("CREATE DATABASE '%1' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 8192 DEFAULT CHARACTER SET %2;\n"
+                                  "INPUT '%3/import/schema/erp_firebird.sql';\nINPUT '%3/import/schema/sample_erp.sql';\nCOMMIT;\n")
+                       .arg(path, name, QStringLiteral(PEDIDOS_SOURCE_DIR))
+                       .toUtf8());
+        isql.closeWriteChannel();
+        if (!isql.waitForFinished(60000) || isql.exitCode() != 0 || isql.readAllStandardError().contains("failed"))
+            fail(QStringLiteral("isql-fb could not create ") + path);
+        const QString partial = cached + QStringLiteral(".%1.part").arg(::getpid());
+        if (!QFile::copy(path, partial) || std::rename(QFile::encodeName(partial), QFile::encodeName(cached)) != 0)
+            fail(QStringLiteral("cannot write ") + cached);
+    }
+    return templates[charset] = cached;
 }
 
 } // namespace
 
-QString projectFile(const QString& relativePath)
-{
-    QFile f(QStringLiteral(PEDIDOS_SOURCE_DIR "/") + relativePath);
-    if (!f.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("cannot read ") + f.fileName());
-    return QString::fromUtf8(f.readAll());
-}
-
-void writeZeltoIni(const QString& folder, const ZeltoSettings& s, const QString& fileName)
+void writeZeltoIni(const QString& folder, const ZeltoSettings& s)
 {
     QDir().mkpath(folder);
     QString text = QStringLiteral("[Geral]\r\n");
-    auto put = [&](const char* key, const QString& value) {
+    const std::pair<const char*, QString> keys[] = {{"USUARIO", s.user},     {"SENHA", s.password},
+                                                     {"LOCALBANCO", s.databasePath}, {"BANCO", s.databaseName},
+                                                     {"SERVIDOR", s.server}, {"TIPO_CONEXAO", s.connectionType}};
+    for (const auto& [key, value] : keys)
         if (!value.isEmpty())
             text += QLatin1String(key) + QLatin1Char('=') + value + QStringLiteral("\r\n");
-    };
-    put("USUARIO", s.user);
-    put("SENHA", s.password);
-    put("LOCALBANCO", s.databasePath);
-    put("BANCO", s.databaseName);
-    put("SERVIDOR", s.server);
-    put("TIPO_CONEXAO", s.connectionType);
-    QFile f(QDir(folder).filePath(fileName));
+    QFile f(QDir(folder).filePath(QStringLiteral("Zelto.ini")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("cannot write ") + f.fileName());
     f.write(text.toUtf8());
 }
 
-// ---- Firebird ----
-
-FirebirdTestDatabase::FirebirdTestDatabase(FirebirdOptions options) : dir_(tempPattern())
+FirebirdTestDatabase::FirebirdTestDatabase(Charset charset) : dir_(tempPattern())
 {
-    setUpOdbc(); // before anything asks unixODBC which drivers it knows
-    // The embedded engine keeps its lock files in a system folder only root may write; other
-    // users get a folder of their own (isql-fb inherits it).
+    odbcFolder();
+    // The embedded engine keeps its lock files where only root may write; others get their own.
     if (geteuid() != 0 && !qEnvironmentVariableIsSet("FIREBIRD_LOCK")) {
         static QTemporaryDir lockFolder(tempPattern());
         qputenv("FIREBIRD_LOCK", lockFolder.path().toLocal8Bit());
     }
-    if (!dir_.isValid())
-        fail(QStringLiteral("no temporary folder"));
     path_ = dir_.filePath(QStringLiteral("erp.fdb"));
-    if (!QFile::copy(templateFor(options), path_))
+    if (!dir_.isValid() || !QFile::copy(templateFor(charset), path_))
         fail(QStringLiteral("cannot copy the template database to ") + path_);
     QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
 }
-
-FirebirdTestDatabase::~FirebirdTestDatabase() = default;
 
 ZeltoSettings FirebirdTestDatabase::settings() const
 {
@@ -187,99 +137,47 @@ void FirebirdTestDatabase::writeZeltoIni(const QString& folder) const
     testdb::writeZeltoIni(folder, settings());
 }
 
-QString FirebirdTestDatabase::isql(const QString& script, const QString& charset) const
+QString FirebirdTestDatabase::value(const QString& select) const
 {
-    return runIsql({QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), charset, QStringLiteral("-user"), user(),
-                    QStringLiteral("-password"), password(), path_},
-                   script);
+    if (!probe_)
+        probe_ = connect();
+    const auto rs = probe_->open(select);
+    if (rs->eof())
+        return QStringLiteral("<none>");
+    const Field f = rs->field(QStringLiteral("v"));
+    return f.isNull() ? QStringLiteral("<NULL>") : f.text;
 }
 
-// ---- ODBC / SQLite ----
+void FirebirdTestDatabase::execute(const QString& sql) const
+{
+    if (!probe_)
+        probe_ = connect();
+    probe_->execute(sql);
+}
 
 void registerOdbcDrivers(const QStringList& names)
 {
-    setUpOdbc();
-    QFile f(odbcFolder().filePath(QStringLiteral("odbcinst.ini")));
+    QFile f(odbcFolder() + QStringLiteral("/odbcinst.ini"));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("cannot write ") + f.fileName());
-    QString text;
     for (const QString& name : names)
-        text += QStringLiteral("[%1]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n\n").arg(name);
-    f.write(text.toUtf8());
+        f.write(QStringLiteral("[%1]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n\n").arg(name).toUtf8());
 }
 
-void setUpOdbc()
+SqliteOdbcDatabase::SqliteOdbcDatabase()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    qputenv("ODBCSYSINI", odbcFolder().path().toLocal8Bit());
     registerOdbcDrivers();
-}
-
-bool registeredOdbcDriversContain(const QString& name)
-{
-    setUpOdbc();
-    return registeredOdbcDrivers().contains(name, Qt::CaseInsensitive);
-}
-
-QStringList splitSqlScript(const QString& script)
-{
-    QStringList statements;
-    QString current;
-    const qsizetype n = script.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = script[i];
-        if (c == QLatin1Char('\'')) {
-            current.append(c);
-            for (++i; i < n; ++i) {
-                current.append(script[i]);
-                if (script[i] == QLatin1Char('\'')) {
-                    if (i + 1 < n && script[i + 1] == QLatin1Char('\'')) {
-                        current.append(script[++i]);
-                        continue;
-                    }
-                    break;
-                }
-            }
-        } else if (c == QLatin1Char('-') && i + 1 < n && script[i + 1] == QLatin1Char('-')) {
-            while (i < n && script[i] != QLatin1Char('\n'))
-                ++i;
-            current.append(QLatin1Char('\n'));
-        } else if (c == QLatin1Char('/') && i + 1 < n && script[i + 1] == QLatin1Char('*')) {
-            const qsizetype end = script.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 1;
-            current.append(QLatin1Char(' '));
-        } else if (c == QLatin1Char(';')) {
-            const QString s = current.trimmed();
-            if (!s.isEmpty() && s.compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) != 0
-                && !s.startsWith(QLatin1String("SET "), Qt::CaseInsensitive))
-                statements << s;
-            current.clear();
-        } else {
-            current.append(c);
-        }
-    }
-    if (!current.trimmed().isEmpty())
-        statements << current.trimmed();
-    return statements;
-}
-
-SqliteOdbcDatabase::SqliteOdbcDatabase(bool sampleData) : dir_(tempPattern())
-{
-    setUpOdbc();
-    if (!dir_.isValid())
-        fail(QStringLiteral("no temporary folder"));
     path_ = dir_.filePath(QStringLiteral("erp.sqlite"));
-    auto connection = connect();
-    connection->begin();
-    QStringList statements = splitSqlScript(projectFile(QStringLiteral("import/schema/erp_sqlite.sql")));
-    if (sampleData)
-        statements += splitSqlScript(projectFile(QStringLiteral("import/schema/sample_erp.sql")));
-    for (const QString& s : statements)
-        connection->execute(s);
-    connection->commit();
+    auto c = openConnection(buildConnectionString(settings()));
+    c->begin();
+    // Statements end in ";" at the end of a line; comments are whole lines or /* */ blocks.
+    QString script = QString::fromUtf8(projectFile("import/schema/erp_sqlite.sql") + "\n" + projectFile("import/schema/sample_erp.sql") + "\n");
+    script.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
+    script.remove(QRegularExpression(QStringLiteral("--[^\\n]*")));
+    for (const QString& statement : script.split(QRegularExpression(QStringLiteral(";\\s*\\n"))))
+        if (!statement.trimmed().isEmpty())
+            c->execute(statement.trimmed());
+    c->commit();
 }
 
 ZeltoSettings SqliteOdbcDatabase::settings() const
@@ -291,16 +189,6 @@ ZeltoSettings SqliteOdbcDatabase::settings() const
     s.databaseName = path_;
     s.connectionType = QStringLiteral("1");
     return s;
-}
-
-std::unique_ptr<IConnection> SqliteOdbcDatabase::connect() const
-{
-    return openConnection(connectionString());
-}
-
-void SqliteOdbcDatabase::writeZeltoIni(const QString& folder) const
-{
-    testdb::writeZeltoIni(folder, settings());
 }
 
 } // namespace testdb
