@@ -1,9 +1,9 @@
 // The import batch over a real local folder and a real Firebird database: which files are
 // booked, how they are archived, what stays behind and what the summary says.
-#include "core/text_codec.h"
 #include "import/batch.h"
 #include "support/fixed_clock.h"
 #include "support/test_database.h"
+#include "support/test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +12,8 @@
 
 namespace {
 
+// The batch as the window runs it over a local folder of its own, with the database's folder as
+// the application folder (Zelto.ini there).
 class BatchRig {
 public:
     testdb::FirebirdTestDatabase db;
@@ -19,9 +21,7 @@ public:
     ImportState state;
     RecordingReport report;
     FixedClock clock;
-    int ftpIniWrites = 0;
-    int opens = 0;
-    int refreshes = 0;
+    int ftpIniWrites = 0, opens = 0, refreshes = 0;
     bool failIniWrite = false;
 
     BatchRig()
@@ -32,22 +32,15 @@ public:
 
     QString path(const QString& name) const { return QDir(local.path()).filePath(name); }
     bool exists(const QString& name) const { return QFile::exists(path(name)); }
-    QByteArray bytes(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    void write(const QString& name, const QStringList& lines)
-    {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
-        f.write(text::toCp1252(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-    }
+    QByteArray bytes(const QString& name) const { return testutil::readFile(path(name)); }
+    void write(const QString& name, const QStringList& lines) { testutil::writeFile(path(name), testutil::orderFile(lines)); }
     void order(const QString& name, int number, const QString& barcode = QStringLiteral("7891234000019"))
     {
         write(name, {QStringLiteral("NumeroPedido: %1").arg(number), QStringLiteral("NomeCliente: Cliente %1").arg(number),
                      QStringLiteral("ProdutoVendido: %1|item|1,50|2|3,00|0|").arg(barcode)});
     }
+    QString booked(int number) const { return db.value(QStringLiteral("select count(*) as v from saida where fkftp=%1").arg(number)); }
+    QStringList listing() const { return QDir(local.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
     BatchSummary run()
     {
@@ -65,19 +58,6 @@ public:
                 throw std::runtime_error("Não foi possível gravar ftp.ini");
         }, state, db.folder(), files, clock, report, opener);
     }
-    QStringList listing() const { return QDir(local.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-
-    QString value(const QString& sql)
-    {
-        if (!probe_)
-            probe_ = db.connect();
-        auto rs = probe_->open(sql);
-        return rs->eof() ? QStringLiteral("<none>") : rs->field(QStringLiteral("v")).text;
-    }
-    QString booked(int number) { return value(QStringLiteral("select count(*) as v from saida where fkftp=%1").arg(number)); }
-
-private:
-    std::unique_ptr<IConnection> probe_;
 };
 
 } // namespace
@@ -209,10 +189,8 @@ TEST(Batch, NoFileIsTouchedWhenFtpIniOrTheDatabaseStopsTheBatch)
     {   // the database opens, but a sales parameter read there is out of range: the message says so
         BatchRig rig;
         rig.order("PED1.txt", 301);
-        auto c = rig.db.connect();
-        c->execute("insert into tipomovimento (tmcod, tmdesc, tmestoque, tmfinanceiro, tipo) values (40000,'WEB','NAO','NAO','S')");
-        c->execute("update param set tiposaida='WEB'");
-        c.reset();
+        rig.db.execute("insert into tipomovimento (tmcod, tmdesc, tmestoque, tmfinanceiro, tipo) values (40000,'WEB','NAO','NAO','S')");
+        rig.db.execute("update param set tiposaida='WEB'");
         untouched(rig, rig.run());
         const QString message = rig.report.criticals.value(0);
         EXPECT_TRUE(message.startsWith(QStringLiteral("O banco de dados \"%1\" (de Zelto.ini) foi aberto, mas a leitura do tipo "
