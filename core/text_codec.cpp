@@ -89,13 +89,8 @@ QString trimSpaces(const QString& text)
 
 QString decodeFileText(const QByteArray& bytes)
 {
-    if (isValidUtf8(bytes)) {
-        QString s = QString::fromUtf8(bytes);
-        if (s.startsWith(QChar(0xFEFF)))
-            s.remove(0, 1);
-        return s;
-    }
-    return fromCp1252(bytes);
+    // QString::fromUtf8 drops a byte order mark itself.
+    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : fromCp1252(bytes);
 }
 
 } // namespace text
