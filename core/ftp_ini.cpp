@@ -51,8 +51,7 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
         + QStringLiteral("COD_VENDEDOR=") + settings.sellerCode.value_or(QString()) + crlf;
     const QByteArray bytes = text::fitsCp1252(content) ? text::toCp1252(content) : content.toUtf8();
 
-    const QFile::Permissions oldPermissions = QFileInfo::exists(file) ? QFile::permissions(file) : QFile::Permissions();
-    QSaveFile out(file);
+    QSaveFile out(file);   // keeps the permissions of the file it replaces
     // commit() only knows of failures of write() itself; one met while the buffer is flushed
     // (disk full, file size limit) would still replace the file with a cut copy. Flush first.
     bool failed = true;
@@ -69,6 +68,4 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
     }
     if (failed)
         throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: %2").arg(file, problem).toStdString());
-    if (oldPermissions)
-        QFile::setPermissions(file, oldPermissions);
 }

@@ -29,7 +29,6 @@ QString LE_INI(const QString& section, const QString& key, const QString& file)
     const QStringList lines = content.split(QLatin1Char('\n'));
 
     bool inSection = false;
-    bool sectionSeen = false;
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -39,8 +38,7 @@ QString LE_INI(const QString& section, const QString& key, const QString& file)
                 break; // only the first section of that name is read
             const qsizetype close = t.indexOf(QLatin1Char(']'));
             const QString name = trimBlanks(t.mid(1, close < 0 ? -1 : close - 1));
-            inSection = !sectionSeen && name.compare(section, Qt::CaseInsensitive) == 0;
-            sectionSeen = sectionSeen || inSection;
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
             continue;
         }
         if (!inSection || t.isEmpty() || t.startsWith(QLatin1Char(';')))
