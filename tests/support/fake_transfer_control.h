@@ -1,12 +1,11 @@
 #pragma once
-// Scripted transfer control for unit tests of the window's FTP procedures. It records every
-// command and answers from a script: per verb (or exact command text) the answer text, success
-// and how many polls of StillExecuting the command stays running.
+// Scripted transfer control for the window's tests. It records every command and answers from a
+// script: per exact command text or per verb, the answer text, success, and how many polls of
+// StillExecuting the command stays running.
 #include "ftp/transfer_control.h"
 
 #include <QHash>
 #include <QList>
-#include <QDeadlineTimer>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -14,39 +13,36 @@
 class FakeTransferControl : public ITransferControl {
 public:
     struct Reply {
-        QString answer;            // what GetChunk hands out
-        bool ok = true;            // LastSucceeded; a failed reply also reports state 11
-        QString report;            // ResponseInfo for a failed reply
-        int busyPolls = 0;         // StillExecuting answers true this many times
-        int busyMs = 0;            // ... and, besides, until this many ms after Execute
-        std::function<void(const FtpCommand&)> effect; // e.g. create the local file of a "recv"
-        bool throwOnExecute = false; // Execute raises TransferError(throwNumber)
-        int throwNumber = 35764;
+        QString answer;             // what GetChunk hands out
+        bool ok = true;             // LastSucceeded; a failed reply also reports state 11
+        QString report;             // ResponseInfo for a failed reply
+        int busyPolls = 0;          // StillExecuting answers true this many times
+        std::function<void(const FtpCommand&)> effect; // e.g. write the local file of a "recv"
+        std::optional<int> throwNumber; // Execute raises TransferError with this number
         std::optional<RemoteListing> listing; // becomes LastListing when the command ends
     };
-
-    // Reply for every command whose text() equals `commandText`, or whose verb equals it.
+    static Reply answer(const QString& text) { Reply r; r.answer = text; return r; }
+    static Reply refusal(const QString& report = {}) { Reply r; r.ok = false; r.report = report; return r; }
     void script(const QString& commandTextOrVerb, const Reply& reply) { replies_[commandTextOrVerb] = reply; }
 
-    // Everything handed to Execute, in order, and the calls of Cancel between them.
-    QList<FtpCommand> executed;
-    QStringList calls;            // "Execute <text>", "Cancel", "setAddress <a>", ...
-    QString address, user, password;
-    // State numbers to emit (synchronously from Execute/finish) for every command.
-    bool emitStates = true;
-    // How the waiting side used the control.
-    mutable int stillExecutingPolls = 0;  // calls of StillExecuting
-    int waitCalls = 0;                    // calls of waitForProgress
-    int longestWaitMs = 0;                // largest maxMs handed to waitForProgress
-    QList<int> chunkSizes;                // size of every GetChunk call
-    std::function<void()> onGetChunk;     // called at the start of every GetChunk, if set
-    RemoteListing listing;                // LastListing
-    bool loginRefused = false;            // LoginRefused
-    bool serverNotTrusted = false;        // ServerNotTrusted
+    QList<FtpCommand> executed;  // everything handed to Execute, in order
+    QStringList calls;           // "Execute <text>", "Cancel", "setAddress <a>", ...
+    bool emitStates = true;      // report states 5, 6 and 11/12 from Execute and its end
+    int waitCalls = 0;           // calls of waitForProgress
+    int failChunks = 0;          // when set, GetChunk and setAddress throw TransferError(failChunks)
+    RemoteListing listing;       // LastListing
 
-    void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
-    void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }
-    void setPassword(const QString& p) override { password = p; calls << QStringLiteral("setPassword ") + p; }
+    QStringList executedTexts() const
+    {
+        QStringList t;
+        for (const FtpCommand& c : executed)
+            t << c.text();
+        return t;
+    }
+
+    void setAddress(const QString& a) override;
+    void setUserName(const QString& u) override { calls << QStringLiteral("setUserName ") + u; }
+    void setPassword(const QString& p) override { calls << QStringLiteral("setPassword ") + p; }
     void Execute(const FtpCommand& command) override;
     bool StillExecuting() const override;
     void Cancel() override;
@@ -54,28 +50,21 @@ public:
     QString ResponseInfo() const override { return report_; }
     bool LastSucceeded() const override { return ok_ && !running_; }
     RemoteListing LastListing() const override { return listing; }
-    bool LoginRefused() const override { return loginRefused; }
-    bool ServerNotTrusted() const override { return serverNotTrusted; }
+    bool LoginRefused() const override { return false; }
+    bool ServerNotTrusted() const override { return false; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
-    // Sleeps while a command with busyMs runs (at most maxMs, waking when it ends); returns at
-    // once otherwise.
-    void waitForProgress(int maxMs) override;
-
-    // Emits a state as the real control would.
+    void waitForProgress(int) override { ++waitCalls; }
     void emitState(int state) { if (listener_) listener_(state); }
 
 private:
     void finish();
-    Reply replyFor(const FtpCommand& c) const;
 
     QHash<QString, Reply> replies_;
     std::function<void(int)> listener_;
     mutable int busyLeft_ = 0;
-    QDeadlineTimer busyUntil_{0};
     mutable bool running_ = false;
     bool ok_ = true;
-    QString report_;
-    QString pending_;
+    QString report_, pending_;
     Reply current_;
     FtpCommand currentCommand_;
 };

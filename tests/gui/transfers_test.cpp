@@ -1,0 +1,351 @@
+// The window's transfers: the download walk (each file into its ".part", the folder listed once
+// more, then what kept its size gets its name and is deleted on the server), and the upload,
+// delete and make-folder buttons. On the scripted control, and once on a real server.
+#include "ftp/curl/curl_transfer_control.h"
+#include "gui/app_window.h"
+#include "gui/ftp_session.h"
+#include "gui/local_lists.h"
+#include "gui/transfers.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_transfer_control.h"
+#include "support/fixed_clock.h"
+#include "support/ftp_server.h"
+#include "support/test_util.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using testutil::readFile;
+using testutil::writeFile;
+using Reply = FakeTransferControl::Reply;
+
+namespace {
+
+// The window with its session on `Control`, the local lists on a temporary folder.
+template <class Control>
+struct Rig {
+    QTemporaryDir appFolder, tmp;
+    QString folder = tmp.path();
+    FakeDialogs dialogs;
+    FixedClock clock;
+    Control control;
+    AppWindow app{control, dialogs, clock, appFolder.path()};
+    frmFTP& w = app.window();
+
+    Rig()
+    {
+        EXPECT_TRUE(app.localLists().setPath(folder));
+        w.txtAddress->setText(QStringLiteral("ftp.loja.com.br"));
+        if constexpr (std::is_same_v<Control, FakeTransferControl>) {
+            // A "recv" that succeeds leaves content(name) at the local path, as the control does.
+            Reply recv;
+            recv.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), content(c.args.value(0))); };
+            control.script("recv", recv);
+            control.script("dir", FakeTransferControl::answer("./\r\n../\r\nnovo.txt\r\n"));
+            control.script("pwd", FakeTransferControl::answer("/pedidos"));
+        }
+    }
+    // The remote list as a listing left it, and the control's listing behind it: each file with
+    // the size of what "recv" writes for it, listed long enough ago for the walk not to wait.
+    void showRemote(const QStringList& entries, bool selectAll = false)
+    {
+        w.lstRemote->clear();
+        w.lstRemote->addItems(entries);
+        for (int i = 0; selectAll && i < w.lstRemote->count(); ++i)
+            w.lstRemote->item(i)->setSelected(true);
+        control.listing = RemoteListing{};
+        control.listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
+        for (const QString& e : entries)
+            control.listing.sizes.insert(e, content(e).size());
+    }
+    static QByteArray content(const QString& name) { return "pedido " + name.toUtf8(); }
+    QString at(const QString& name) const { return folder + QLatin1Char('/') + name; }
+    QString recv(const QString& name) const { return "recv " + name + " " + at(name) + ".part"; }
+    // The commands of a walk over `names` that all arrive unchanged.
+    QStringList walk(const QStringList& names) const
+    {
+        QStringList out;
+        for (const QString& n : names)
+            out << recv(n);
+        out << "dir";
+        for (const QString& n : names)
+            out << "delete " + n;
+        return out;
+    }
+    QStringList sent() const { return control.executedTexts(); }
+    QStringList localFiles() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+    QStringList remoteEntries() const
+    {
+        QStringList out;
+        for (int i = 0; i < w.lstRemote->count(); ++i)
+            out << w.lstRemote->item(i)->text() + (w.lstRemote->item(i)->isSelected() ? "*" : "");
+        return out;
+    }
+    QString log() { return app.session().logText(); }
+    DownloadSummary download() { return app.transfers().BAIXA_TUDO(); }
+};
+using TransferRig = Rig<FakeTransferControl>;
+
+const QStringList kListing{"dir", "pwd"};
+
+} // namespace
+
+// From position 1 on, whatever the selection; names with blanks go as one argument; the visited
+// entries stay, unselected; the file list shows what the folder now holds. Nothing or only the
+// parent entry sends nothing. At the root the name follows the separator directly.
+TEST(TransfersDownload, WalkFetchesAllThenChecksThenDeletes)
+{
+    TransferRig rig;
+    rig.showRemote({"../", "PED1.txt", "PED 2.txt"}, true);
+    rig.w.cmdRecebe->setEnabled(true);
+    rig.w.cmdRecebe->click();
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt", "PED 2.txt"}));
+    EXPECT_EQ(rig.control.executed[1].args, (QStringList{"PED 2.txt", rig.at("PED 2.txt.part")}));
+    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../*", "PED1.txt", "PED 2.txt"}));
+    EXPECT_EQ(rig.app.localLists().fileCount(), 2);
+    EXPECT_EQ(readFile(rig.at("PED 2.txt")), "pedido PED 2.txt");
+    EXPECT_TRUE(rig.log().contains("Baixado: PED1.txt -> " + rig.at("PED1.txt")));
+    EXPECT_FALSE(rig.dialogs.failureReported());
+
+    for (const QStringList& entries : {QStringList{}, QStringList{"../"}}) {
+        rig.control.executed.clear();
+        rig.showRemote(entries);
+        EXPECT_EQ(rig.download().fetched, 0);
+        EXPECT_EQ(rig.sent(), QStringList());
+    }
+
+    ASSERT_TRUE(rig.app.localLists().setPath("/"));
+    rig.control.script("recv", FakeTransferControl::refusal());
+    rig.showRemote({"PED0.txt", "PED1.txt"}); // without a parent entry position 0 stays too
+    rig.download();
+    EXPECT_EQ(rig.sent().mid(0, 2), (QStringList{"recv PED1.txt /PED1.txt.part", "dir"}));
+}
+
+// The server's copy goes only once the local one is complete, kept its listed size in both
+// listings and has its name. Changed files stay without a ".part" left, and that is no failure.
+TEST(TransfersDownload, OnlyCompleteUnchangedFilesAreKeptAndDeleted)
+{
+    TransferRig rig;
+    rig.control.script(rig.recv("REFUSED.txt"), FakeTransferControl::refusal("550 Permission denied"));
+    rig.control.script(rig.recv("EMPTY.txt"), Reply{}); // success claimed, nothing arrived
+    Reply cut;                                         // fewer bytes than both listings give
+    cut.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "ped"); };
+    rig.control.script(rig.recv("SHORT.txt"), cut);
+    Reply grown; // grew between the listing and its download
+    grown.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "pedido GROWN.txt e mais"); };
+    rig.control.script(rig.recv("GROWN.txt"), grown);
+    rig.control.script("delete KEPT.txt", FakeTransferControl::refusal()); // the server keeps it
+    rig.showRemote({"../", "PED1.txt", "REFUSED.txt", "EMPTY.txt", "SHORT.txt", "GROWN.txt", "GROWING.txt", "GONE.txt", "KEPT.txt"});
+    Reply dir; // the second listing: GROWING.txt grew after its download, GONE.txt left
+    dir.listing = rig.control.listing;
+    dir.listing->sizes["GROWN.txt"] += 8;
+    dir.listing->sizes["GROWING.txt"] += 8;
+    dir.listing->sizes.remove("GONE.txt");
+    rig.control.script("dir", dir);
+
+    const DownloadSummary s = rig.download();
+    EXPECT_EQ(rig.sent().mid(8), (QStringList{"dir", "delete PED1.txt", "delete KEPT.txt"}));
+    EXPECT_EQ(QStringList({QString::number(s.fetched), QString::number(s.failed), QString::number(s.changed),
+                           QString::number(s.notDeleted)}),
+              QStringList({"2", "3", "3", "1"}));
+    EXPECT_EQ(rig.localFiles(), (QStringList{"KEPT.txt", "PED1.txt"}));
+    for (const char* line : {"Falha ao baixar REFUSED.txt; o arquivo fica no servidor", "Falha ao baixar SHORT.txt (veio incompleto)",
+                             "GROWING.txt mudou no servidor durante o download", "Falha ao apagar KEPT.txt no servidor"})
+        EXPECT_TRUE(rig.log().contains(QString::fromUtf8(line))) << line;
+    EXPECT_TRUE(rig.dialogs.failureReported());
+
+    // A second listing that fails: nothing is deleted and nothing kept.
+    rig.control.script("dir", FakeTransferControl::refusal());
+    rig.control.executed.clear();
+    rig.showRemote({"../", "PED2.txt"});
+    EXPECT_EQ(rig.download().failed, 1);
+    EXPECT_EQ(rig.sent(), (QStringList{rig.recv("PED2.txt"), "dir"}));
+    EXPECT_EQ(rig.localFiles(), (QStringList{"KEPT.txt", "PED1.txt"}));
+}
+
+TEST(TransfersDownload, HostileAndFolderEntriesAreNeitherFetchedNorDeleted)
+{
+    const std::pair<const char*, const char*> entries[] = {
+        {"PED 1.txt", ""}, {".oculto", ""}, {"...", ""}, {"importados/", "pasta"}, {"", "nome inválido"},
+        {".", "nome inválido"}, {"..", "nome inválido"}, {"../", "nome inválido"}, {"./", "nome inválido"},
+        {"/etc/passwd", "nome inválido"}, {"a//", "nome inválido"}, {"..\\x", "nome inválido"}, {"c:\\x", "nome inválido"},
+    };
+    for (const auto& [entry, problem] : entries)
+        EXPECT_EQ(remoteEntryProblem(QString::fromUtf8(entry)), QString::fromUtf8(problem)) << entry;
+
+    TransferRig rig;
+    rig.showRemote({"../", "../evil.txt", "a/b.txt", "a\\b.txt", "sub/", "..", "x/../", "ok.txt"});
+    const DownloadSummary s = rig.download();
+    EXPECT_EQ(rig.sent(), rig.walk({"ok.txt"}));
+    EXPECT_EQ(s.skipped, 6);
+    EXPECT_TRUE(rig.log().contains("Ignorado: ../evil.txt (nome inválido)"));
+    EXPECT_TRUE(rig.log().contains("Ignorado: sub/ (pasta)"));
+    EXPECT_EQ(rig.localFiles(), QStringList{"ok.txt"});
+}
+
+// A local file is never overwritten; the same bytes already in the local folder or in the
+// archive are the same order received before: deleted on the server, not kept twice.
+TEST(TransfersDownload, LocalFilesAreNeitherOverwrittenNorDoubled)
+{
+    TransferRig rig;
+    writeFile(rig.at("PED1.txt"), "pedido antigo");
+    writeFile(rig.at("PED1 (2).txt"), "outro pedido antigo");
+    writeFile(rig.at("PED2 (2).txt"), TransferRig::content("PED2.txt"));
+    writeFile(rig.at("PED2.txt"), "outro");
+    ASSERT_TRUE(QDir(rig.folder).mkdir("importados"));
+    writeFile(rig.at("importados/PED3.txt"), TransferRig::content("PED3.txt"));
+    writeFile(rig.at("PED3.txt.part"), "sobra de uma execução interrompida");
+    rig.showRemote({"../", "PED1.txt", "PED2.txt", "PED3.txt"});
+    const DownloadSummary s = rig.download();
+
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt", "PED2.txt", "PED3.txt"}));
+    EXPECT_EQ(s.fetched, 1);
+    EXPECT_EQ(s.received, 2);
+    EXPECT_EQ(readFile(rig.at("PED1.txt")), "pedido antigo");
+    EXPECT_EQ(readFile(rig.at("PED1 (3).txt")), "pedido PED1.txt");
+    EXPECT_EQ(rig.localFiles(), (QStringList{"PED1 (2).txt", "PED1 (3).txt", "PED1.txt", "PED2 (2).txt", "PED2.txt"}));
+    EXPECT_TRUE(rig.log().contains("Já recebido: PED3.txt (igual a " + rig.at("importados/PED3.txt")));
+}
+
+// The remote list re-read by a click while a file downloads, or the window closed: the walk
+// ends; what was not checked stays on the server, nothing of it in the local folder.
+TEST(TransfersDownload, ReReadListOrClosedWindowEndsTheWalk)
+{
+    TransferRig rig;
+    Reply recv;
+    recv.effect = [&rig](const FtpCommand& c) {
+        writeFile(c.args.value(1), TransferRig::content("PED1.txt"));
+        rig.w.lstRemote->clear();
+        rig.w.lstRemote->addItem("../");
+    };
+    rig.control.script("recv", recv);
+    rig.showRemote({"../", "PED1.txt", "PED2.txt"});
+    EXPECT_EQ(rig.download().fetched, 1);
+    EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt"}));
+    EXPECT_TRUE(rig.log().contains("A lista remota mudou durante o download"));
+
+    TransferRig closing;
+    closing.w.show();
+    recv.effect = [&closing](const FtpCommand& c) {
+        writeFile(c.args.value(1), TransferRig::content(c.args.value(0)));
+        if (c.args.value(0) == "B.txt")
+            closing.w.close();
+    };
+    closing.control.script("recv", recv);
+    closing.showRemote({"../", "A.txt", "B.txt", "C.txt"});
+    closing.download();
+    EXPECT_EQ(closing.sent(), (QStringList{closing.recv("A.txt"), closing.recv("B.txt")}));
+    EXPECT_EQ(closing.localFiles(), QStringList());
+}
+
+// The window on the real control: lines added to an order while the walk runs, before its
+// download or after it, leave the file on the server and nothing of it locally; listed again
+// once the writer is done, it is taken whole.
+TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhole)
+{
+    PyFtpServer server;
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    const auto lines = [](int from, int to) {
+        QByteArray out;
+        for (int i = from; i <= to; ++i)
+            out += "ProdutoVendido: 7891234000019|caneta " + QByteArray::number(i) + "|1,50|1|1,50|0|\r\n";
+        return out;
+    };
+    const QByteArray head = "NumeroPedido: 4242\r\n";
+    for (const char* name : {"pedidos/PED1.txt", "pedidos/GROW1.txt", "pedidos/GROW2.txt"})
+        server.writeFile(name, head + lines(1, 7));
+    Rig<CurlTransferControl> rig;
+    rig.w.txtAddress->setText(server.address());
+    rig.w.txtUsername->setText(server.user());
+    rig.w.txtPassword->setText(server.password());
+    ASSERT_TRUE(rig.app.session().CONECTA());
+    ASSERT_TRUE(rig.app.session().EXECUTA_COMANDO(FtpCommand{"cd", {"pedidos"}}, true));
+
+    // GROW1.txt grows as its download is asked for, GROW2.txt as the folder is listed again.
+    int grown = 0;
+    rig.dialogs.onTrace = [&](const QString& line) {
+        if (line.startsWith("Comando: recv GROW1.txt") || (grown == 1 && line == "Comando: dir"))
+            server.appendFile(QStringLiteral("pedidos/GROW%1.txt").arg(++grown), lines(8, 120));
+    };
+    DownloadSummary s = rig.download();
+    rig.dialogs.onTrace = {};
+    EXPECT_EQ(grown, 2);
+    EXPECT_EQ(s.fetched, 1);
+    EXPECT_EQ(s.changed, 2);
+    EXPECT_FALSE(rig.dialogs.failureReported());
+    EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});
+    EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), (QStringList{"GROW1.txt", "GROW2.txt"}));
+
+    ASSERT_TRUE(rig.app.session().EXECUTA_COMANDO(FtpCommand{"cd", {"."}}, true));
+    EXPECT_EQ(rig.download().fetched, 2);
+    EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(readFile(rig.at("GROW1.txt")), head + lines(1, 120));
+}
+
+// Upload: the selected files to the folder of the label (a label ending in "/" gives a doubled
+// slash), then one listing; a listing that cannot be read is reported with its number.
+TEST(TransfersButtons, UploadSendsTheSelectedFilesThenListsOnce)
+{
+    TransferRig rig;
+    for (const char* name : {"A.txt", "B.txt", "C.txt"})
+        writeFile(rig.at(name), "x");
+    rig.app.localLists().refreshFiles();
+    rig.w.filList->item(0)->setSelected(true);
+    rig.w.filList->item(2)->setSelected(true);
+    rig.w.lblRemoteDirectory->setText("/pedidos/");
+    writeFile(rig.at("D.txt"), "x"); // appears meanwhile: shown after the upload
+    rig.w.cmdEnvia->setEnabled(true);
+    rig.w.cmdEnvia->click();
+    EXPECT_EQ(rig.sent(), QStringList({"send " + rig.at("A.txt") + " /pedidos//A.txt", "send " + rig.at("C.txt") + " /pedidos//C.txt"})
+                              + kListing);
+    EXPECT_EQ(rig.control.executed[0].args, (QStringList{rig.at("A.txt"), "/pedidos//A.txt"}));
+    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", "novo.txt"}));
+    EXPECT_EQ(rig.app.localLists().fileCount(), 4);
+
+    rig.w.filList->clearSelection();
+    rig.control.executed.clear();
+    rig.control.failChunks = 35753;
+    rig.app.transfers().cmdEnvia_Click();
+    EXPECT_EQ(rig.sent(), QStringList{"dir"});
+    ASSERT_EQ(rig.dialogs.messages.size(), 1);
+    EXPECT_EQ(rig.dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja.com.br\r\n erro : 35753");
+}
+
+// Delete asks first; a folder goes with rmdir, a file with delete, position 0 like any other,
+// a refusal does not stop it; then one listing.
+TEST(TransfersButtons, DeleteAsksThenRemovesTheSelectedEntries)
+{
+    TransferRig rig;
+    rig.showRemote({"old/", "a.txt", "b.txt"});
+    rig.w.lstRemote->item(0)->setSelected(true);
+    rig.w.lstRemote->item(1)->setSelected(true);
+    rig.w.cmdDelete->setEnabled(true);
+    rig.w.cmdDelete->click();
+    EXPECT_EQ(rig.dialogs.confirmations, QStringList{"Confirma a operação ?"});
+    EXPECT_EQ(rig.sent(), QStringList());
+
+    rig.dialogs.confirmAnswer = true;
+    rig.control.script("rmdir old", FakeTransferControl::refusal());
+    rig.w.cmdDelete->click();
+    EXPECT_EQ(rig.sent(), QStringList({"rmdir old", "delete a.txt"}) + kListing);
+    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", "novo.txt"}));
+}
+
+// Make folder: cancelled or empty sends nothing; blanks only are a name, sent untrimmed.
+TEST(TransfersButtons, MkDirSendsTheNameAsTypedOrNothing)
+{
+    TransferRig rig;
+    rig.w.cmdMkDir->setEnabled(true);
+    rig.w.cmdMkDir->click();
+    rig.dialogs.inputAnswer = QString();
+    rig.app.transfers().cmdMkDir_Click();
+    EXPECT_EQ(rig.dialogs.inputs, (QStringList{"Informe o nome da pasta", "Informe o nome da pasta"}));
+    rig.dialogs.inputAnswer = QStringLiteral("  ");
+    rig.app.transfers().cmdMkDir_Click();
+    EXPECT_EQ(rig.sent(), QStringList{"mkdir   "} + kListing);
+    EXPECT_EQ(rig.control.executed[0].args, QStringList{"  "});
+}
