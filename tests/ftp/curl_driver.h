@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QList>
 #include <QThread>
 
 using testutil::readFile;
@@ -35,16 +34,22 @@ struct CurlDriver {
         control.Execute(FtpCommand{verb, args});
         inExecute = false;
     }
-    // Runs one command to its end; true when it succeeded.
-    bool run(const QString& verb, const QStringList& args = {}, int limitMs = 30000)
+    // Processes events and waits in the control until `done` or 20 s passed.
+    template <typename F>
+    bool waitFor(F done)
     {
-        start(verb, args);
-        for (QDeadlineTimer limit(limitMs); control.StillExecuting() && !limit.hasExpired();) {
+        for (QDeadlineTimer limit(20000); !done() && !limit.hasExpired();) {
             QCoreApplication::processEvents();
-            control.waitForProgress(50);
+            control.waitForProgress(20);
         }
         QCoreApplication::processEvents();
-        return control.LastSucceeded();
+        return done();
+    }
+    // Runs one command to its end; true when it succeeded.
+    bool run(const QString& verb, const QStringList& args = {})
+    {
+        start(verb, args);
+        return waitFor([this] { return !control.StillExecuting(); }) && control.LastSucceeded();
     }
     QString answer()
     {
@@ -53,14 +58,13 @@ struct CurlDriver {
             all += piece;
         return all;
     }
-    // The entries of "dir", without the "./" and "../" every answer starts with (checked here).
+    // The sorted entries of "dir", without the "./" and "../" every answer starts with.
     QStringList dir()
     {
         if (!run(QStringLiteral("dir")))
-            return {QStringLiteral("<falhou: ") + control.ResponseInfo() + QLatin1Char('>')};
+            return {"<falhou: " + info() + '>'};
         QStringList lines = answer().split(QStringLiteral("\r\n"));
         EXPECT_EQ(lines.mid(0, 2), (QStringList{"./", "../"}));
-        EXPECT_EQ(lines.last(), QString());
         lines = lines.mid(2, lines.size() - 3);
         lines.sort();
         return lines;

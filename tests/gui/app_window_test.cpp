@@ -1,48 +1,11 @@
 // Start-up, focus, saving ftp.ini and closing, with doubles for the control and the dialogs.
-#include "gui/app_window.h"
-#include "gui/ftp_session.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_transfer_control.h"
-#include "support/fixed_clock.h"
-#include "support/test_util.h"
+#include "window_rig.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
-using testutil::readFile;
-using testutil::writeFile;
-
-namespace {
-
-struct AppWindowTest : ::testing::Test {
-    QTemporaryDir dir;
-    FakeTransferControl control;
-    FakeDialogs dialogs;
-    FixedClock clock;
-    std::unique_ptr<AppWindow> app;
-    StartMode mode = StartMode::Interactive;
-
-    frmFTP& start(bool show = false)
-    {
-        app.reset(); // one session at a time listens to the control
-        app = std::make_unique<AppWindow>(control, dialogs, clock, dir.path());
-        mode = app->Form_Load();
-        if (show) {
-            app->window().show();
-            app->window().activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(&app->window()));
-        }
-        return app->window();
-    }
-};
-
-TEST_F(AppWindowTest, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
+TEST(AppWindow, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
 {
+    WindowRig<> rig;
     const struct {
         const char* file;
         QByteArray ini;
@@ -55,13 +18,13 @@ TEST_F(AppWindowTest, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
         {"FTP.INI", "[GERAL]\r\nftp= ftp.loja.com.br \r\nPASTAS=/in\r\n", "Unattended|ftp.loja.com.br|||/in|"},
     };
     for (const auto& c : cases) {
-        QFile::remove(dir.filePath("ftp.ini"));
-        QFile::remove(dir.filePath("FTP.INI"));
+        QFile::remove(rig.appFolder.filePath("ftp.ini"));
         if (c.file)
-            writeFile(dir.filePath(c.file), c.ini);
-        frmFTP& w = start();
+            writeFile(rig.appFolder.filePath(c.file), c.ini);
+        const StartMode mode = rig.restart();
+        frmFTP& w = rig.w();
         EXPECT_EQ(QStringList({mode == StartMode::Interactive ? "Interactive" : "Unattended", w.txtAddress->text(), w.txtUsername->text(),
-                               w.txtPassword->text(), w.lblRemoteDirectory->text(), app->sellerCode().value_or("unset")})
+                               w.txtPassword->text(), w.lblRemoteDirectory->text(), rig.app->sellerCode().value_or("unset")})
                       .join('|'),
                   c.window);
     }
@@ -69,11 +32,13 @@ TEST_F(AppWindowTest, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
 
 // Saving asks first, keeps the seller code read at start-up; a value that cannot be written is
 // told with the critical icon and the file stays. Focus never stays in the log.
-TEST_F(AppWindowTest, SavingSettingsAndFocus)
+TEST(AppWindow, SavingSettingsAndFocus)
 {
-    writeFile(dir.filePath("ftp.ini"), "[Geral]\r\nFTP=\r\nUSUARIO=antigo\r\nCOD_VENDEDOR=12\r\n");
-    const QByteArray before = readFile(dir.filePath("ftp.ini"));
-    frmFTP& w = start(true);
+    WindowRig<> rig;
+    const QString ini = writeFile(rig.appFolder.filePath("ftp.ini"), "[Geral]\r\nFTP=\r\nUSUARIO=antigo\r\nCOD_VENDEDOR=12\r\n");
+    const QByteArray before = readFile(ini);
+    rig.restart(true);
+    frmFTP& w = rig.w();
     EXPECT_EQ(QApplication::focusWidget(), w.txtAddress);
     QTest::mouseClick(w.txtLog->viewport(), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), w.txtAddress);
@@ -82,40 +47,40 @@ TEST_F(AppWindowTest, SavingSettingsAndFocus)
     w.txtUsername->setText("joão");
     w.lblRemoteDirectory->setText("/pedidos");
     QTest::mouseClick(w.Command1, Qt::LeftButton); // answered no
-    ASSERT_EQ(dialogs.confirmations.size(), 1);
-    EXPECT_TRUE(dialogs.confirmations[0].contains("importação automática")); // what a saved address does
-    EXPECT_EQ(readFile(dir.filePath("ftp.ini")), before);
-    dialogs.confirmAnswer = true;
+    ASSERT_EQ(rig.dialogs.confirmations.size(), 1);
+    EXPECT_TRUE(rig.dialogs.confirmations[0].contains("importação automática")); // what a saved address does
+    EXPECT_EQ(readFile(ini), before);
+    rig.dialogs.confirmAnswer = true;
     QTest::mouseClick(w.Command1, Qt::LeftButton);
     const QByteArray saved = "[Geral]\r\nFTP=ftp.loja.com.br\r\nUSUARIO=jo\xe3o\r\nSENHA=\r\nPASTAS=/pedidos\r\nCOD_VENDEDOR=12\r\n";
-    EXPECT_EQ(readFile(dir.filePath("ftp.ini")), saved);
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(readFile(ini), saved);
+    EXPECT_TRUE(rig.dialogs.messages.isEmpty());
 
     w.lblRemoteDirectory->setText("/a\nFTP=outro");
     QTest::mouseClick(w.Command1, Qt::LeftButton);
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::Critical);
-    EXPECT_EQ(readFile(dir.filePath("ftp.ini")), saved);
+    ASSERT_EQ(rig.dialogs.messages.size(), 1);
+    EXPECT_EQ(rig.dialogs.messages[0].icon, Icon::Critical);
+    EXPECT_EQ(readFile(ini), saved);
 }
 
 // Closing sends "Quit" only while connected; a failure there is told, and the window closes.
-TEST_F(AppWindowTest, ClosingSendsQuitOnlyWhileConnected)
+TEST(AppWindow, ClosingSendsQuitOnlyWhileConnected)
 {
-    EXPECT_TRUE(start(true).close());
-    EXPECT_TRUE(control.calls.isEmpty());
+    WindowRig<> rig;
+    rig.restart(true);
+    EXPECT_TRUE(rig.w().close());
+    EXPECT_TRUE(rig.control.calls.isEmpty());
 
-    FakeTransferControl::Reply quit;
+    Reply quit;
     quit.throwNumber = 35764;
-    control.script("Quit", quit);
-    frmFTP& w = start(true);
-    w.txtAddress->setText("ftp.loja.com.br");
-    ASSERT_TRUE(app->session().CONECTA());
-    control.calls.clear();
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(control.calls, QStringList{"Execute Quit"});
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].text, "Erro na aplicação FTP");
-    EXPECT_EQ(dialogs.messages[0].icon, Icon::Critical);
+    rig.control.script("Quit", quit);
+    rig.restart(true);
+    rig.w().txtAddress->setText("ftp.loja.com.br");
+    ASSERT_TRUE(rig.session().CONECTA());
+    rig.control.calls.clear();
+    EXPECT_TRUE(rig.w().close());
+    EXPECT_EQ(rig.control.calls, QStringList{"Execute Quit"});
+    ASSERT_EQ(rig.dialogs.messages.size(), 1);
+    EXPECT_EQ(rig.dialogs.messages[0].text, "Erro na aplicação FTP");
+    EXPECT_EQ(rig.dialogs.messages[0].icon, Icon::Critical);
 }
-
-} // namespace

@@ -1,49 +1,23 @@
 // The window's FTP session on a scripted control: connect and disconnect, commands and their
 // waits, the remote listing, the status line and the log.
-#include "gui/frmFTP.h"
-#include "gui/ftp_session.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_transfer_control.h"
-#include "support/test_util.h"
+#include "window_rig.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 #include <QTimer>
 
 namespace {
 
-using Reply = FakeTransferControl::Reply;
 constexpr auto answer = &FakeTransferControl::answer;
 constexpr auto refusal = &FakeTransferControl::refusal;
 
-struct Session : ::testing::Test {
-    frmFTP w;
-    FakeTransferControl control;
-    FakeDialogs dialogs;
-    QString pastas = QStringLiteral("pedidos"); // PASTAS of ftp.ini
-    std::unique_ptr<FtpSession> session = std::make_unique<FtpSession>(w.remoteWidgets(), control, dialogs, [this] { return pastas; });
-    ~Session() override { session.reset(); }
-
-    QStringList log() const { return session->logText().split(QLatin1Char('\n')); }
-    QStringList remoteEntries() const
-    {
-        QStringList t;
-        for (int i = 0; i < w.lstRemote->count(); ++i)
-            t << w.lstRemote->item(i)->text();
-        return t;
-    }
+struct Session : ::testing::Test, WindowRig<> {
     // Whether the five controls of the connected state are enabled, and the button's caption.
-    QString state() const
+    QString state()
     {
         QString enabled;
-        for (QWidget* c : std::initializer_list<QWidget*>{w.cmdEnvia, w.cmdRecebe, w.cmdMkDir, w.cmdDelete, w.lstRemote})
+        for (QWidget* c : std::initializer_list<QWidget*>{w().cmdEnvia, w().cmdRecebe, w().cmdMkDir, w().cmdDelete, w().lstRemote})
             enabled += c->isEnabled() ? '1' : '0';
-        return enabled + ' ' + w.cmdConecta->text();
+        return enabled + ' ' + w().cmdConecta->text();
     }
 };
 
@@ -56,20 +30,20 @@ const QString kDisconnected = QStringLiteral("00000 &Conectar com o Host Remoto"
 // straight "quit" and then the logged one, cancelling the first if it still runs.
 TEST_F(Session, ConnectEntersTheConfiguredFolderAndDisconnectQuitsTwiceLoggingOnce)
 {
-    w.txtAddress->setText("127.0.0.1:2121");
+    writeFile(appFolder.filePath("ftp.ini"), "[Geral]\r\nPASTAS=pedidos\r\n");
     control.script("dir", answer(kDir));
     control.script("pwd", answer("/pedidos"));
-    w.cmdConecta->click();
+    w().cmdConecta->click();
     EXPECT_EQ(control.executedTexts(), QStringList({"dir", "pwd", "cd pedidos", "dir", "pwd"}));
     EXPECT_EQ(state(), kConnected);
     EXPECT_EQ(remoteEntries(), QStringList({"../", "pedidos/", "a.txt"}));
-    EXPECT_EQ(w.lblRemoteDirectory->text(), "/pedidos");
+    EXPECT_EQ(w().lblRemoteDirectory->text(), "/pedidos");
 
     Reply quit;
     quit.busyPolls = 3;
     control.script("quit", quit);
     control.calls.clear();
-    w.cmdConecta->click();
+    w().cmdConecta->click();
     EXPECT_EQ(control.calls, QStringList({"Execute quit", "Cancel", "Execute quit"}));
     EXPECT_EQ(log().count("Comando: quit"), 1);
     EXPECT_EQ(state(), "00000 &Conectar ao Host Remoto");
@@ -80,18 +54,18 @@ TEST_F(Session, ConnectEntersTheConfiguredFolderAndDisconnectQuitsTwiceLoggingOn
 // the window switches so the user can disconnect.
 TEST_F(Session, ConnectFailures)
 {
-    pastas.clear();
-    w.show();
-    w.cmdConecta->click();
+    w().txtAddress->clear();
+    w().show();
+    w().cmdConecta->click();
     EXPECT_EQ(control.executedTexts(), QStringList({"cd ", "dir", "pwd"}));
-    EXPECT_EQ(w.focusWidget(), w.txtAddress);
+    EXPECT_EQ(w().focusWidget(), w().txtAddress);
     EXPECT_EQ(state(), kDisconnected);
 
-    w.txtAddress->setText("   ");
+    w().txtAddress->setText("   ");
     control.failChunks = 35750; // the address is refused
-    EXPECT_FALSE(session->CONECTA());
+    EXPECT_FALSE(session().CONECTA());
     control.failChunks = 0;
-    EXPECT_TRUE(session->CONECTA());
+    EXPECT_TRUE(session().CONECTA());
     EXPECT_EQ(state(), kConnected);
     QStringList texts;
     for (const auto& m : dialogs.messages)
@@ -99,30 +73,38 @@ TEST_F(Session, ConnectFailures)
     EXPECT_EQ(texts, QStringList({": Informe o nome do servidor FTP.", "FTP: Endereço inválido:    "}));
 
     control.script("dir", refusal("Não foi possível conectar ao servidor"));
-    EXPECT_FALSE(session->CONECTA());
+    EXPECT_FALSE(session().CONECTA());
     EXPECT_EQ(state(), kConnected);
 }
 
 // A command that throws names the server and the number and skips the refresh; a refused one is
-// logged with the report, named in an alert, and the folder is listed as it is.
+// logged with the report (before the command returns), named in an alert, and the folder is
+// listed as it is.
 TEST_F(Session, FailedAndRefusedCommands)
 {
-    w.txtAddress->setText("ftp.loja");
-    w.lstRemote->addItems({"../", "velho.txt"});
+    w().lstRemote->addItems({"../", "velho.txt"});
     Reply broken;
     broken.throwNumber = 12345;
     control.script("mkdir", broken);
-    EXPECT_FALSE(session->EXECUTA_COMANDO(FtpCommand{"mkdir", {"minha pasta"}}, true));
+    EXPECT_FALSE(session().EXECUTA_COMANDO(FtpCommand{"mkdir", {"minha pasta"}}, true));
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja\r\n erro : 12345");
+    EXPECT_EQ(dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja.com.br\r\n erro : 12345");
     EXPECT_EQ(remoteEntries(), QStringList({"../", "velho.txt"}));
 
     control.script("cd", refusal("550 pasta inexistente"));
     control.script("dir", answer(kDir));
-    EXPECT_FALSE(session->EXECUTA_COMANDO(FtpCommand{"cd", {"nada"}}, true));
+    EXPECT_FALSE(session().EXECUTA_COMANDO(FtpCommand{"cd", {"nada"}}, true));
     EXPECT_EQ(dialogs.alerts, QStringList{"Comando \"cd nada\" sem sucesso: 550 pasta inexistente"});
     EXPECT_EQ(log().mid(0, 3), QStringList({"Comando: mkdir minha pasta", "Comando: cd nada", "550 pasta inexistente"}));
     EXPECT_EQ(remoteEntries(), QStringList({"../", "pedidos/", "a.txt"}));
+
+    // The end notification may come queued: it is shown before the command returns.
+    control.emitStates = false;
+    Reply refused = refusal("550 sem permissão");
+    refused.effect = [this](const FtpCommand&) { QTimer::singleShot(0, app.get(), [this] { control.emitState(ftpstate::Error); }); };
+    control.script("delete", refused);
+    EXPECT_FALSE(session().EXECUTA_COMANDO(FtpCommand{"delete", {"a.txt"}}, false));
+    EXPECT_EQ(log().mid(log().size() - 2), QStringList({"Comando: delete a.txt", "550 sem permissão"}));
 }
 
 // Events are handled during the wait, which sleeps in the control; a command started meanwhile
@@ -133,8 +115,8 @@ TEST_F(Session, ACommandStartedDuringTheWaitCancelsTheRunningOne)
     slow.busyPolls = 50;
     control.script("recv", slow);
     bool nested = false;
-    QTimer::singleShot(0, session.get(), [&] { nested = session->EXECUTA_COMANDO(FtpCommand{"cd", {".."}}, false); });
-    EXPECT_FALSE(session->EXECUTA_COMANDO(FtpCommand{"recv", {"PED 1.txt", "/tmp/PED 1.txt"}}, false));
+    QTimer::singleShot(0, app.get(), [&] { nested = session().EXECUTA_COMANDO(FtpCommand{"cd", {".."}}, false); });
+    EXPECT_FALSE(session().EXECUTA_COMANDO(FtpCommand{"recv", {"PED 1.txt", "/tmp/PED 1.txt"}}, false));
     EXPECT_TRUE(nested);
     EXPECT_GT(control.waitCalls, 0);
     EXPECT_EQ(control.calls, QStringList({"Execute recv PED 1.txt /tmp/PED 1.txt", "Cancel", "Execute cd .."}));
@@ -144,48 +126,37 @@ TEST_F(Session, ACommandStartedDuringTheWaitCancelsTheRunningOne)
     dir.busyPolls = 2;
     control.script("dir", dir);
     control.executed.clear();
-    QTimer::singleShot(0, session.get(), [&] { session->EXECUTA_COMANDO(FtpCommand{"cd", {"loja"}}, true); });
-    session->ATUALIZA_LISTA();
+    QTimer::singleShot(0, app.get(), [&] { session().EXECUTA_COMANDO(FtpCommand{"cd", {"loja"}}, true); });
+    session().ATUALIZA_LISTA();
     EXPECT_EQ(control.executedTexts(), QStringList({"dir", "cd loja", "dir", "pwd"}));
     EXPECT_EQ(remoteEntries(), QStringList({"../", "PED1.txt"}));
-}
-
-// The end notification may come queued: it is shown before the command returns.
-TEST_F(Session, QueuedEndNotificationIsShownBeforeTheCommandReturns)
-{
-    control.emitStates = false;
-    Reply refused = refusal("550 sem permissão");
-    refused.effect = [this](const FtpCommand&) { QTimer::singleShot(0, session.get(), [this] { control.emitState(ftpstate::Error); }); };
-    control.script("delete", refused);
-    EXPECT_FALSE(session->EXECUTA_COMANDO(FtpCommand{"delete", {"a.txt"}}, false));
-    EXPECT_EQ(log(), QStringList({"Comando: delete a.txt", "550 sem permissão"}));
 }
 
 TEST_F(Session, ListingAcrossPiecesAndDoubleClickOnFoldersOnly)
 {
     control.script("dir", answer(QString(1023, 'g') + "\r\nh.txt\r\n")); // CR and LF in two pieces
-    session->ATUALIZA_LISTA();
+    session().ATUALIZA_LISTA();
     EXPECT_EQ(remoteEntries(), QStringList({QString(1023, 'g'), "h.txt"}));
 
     control.executed.clear();
     for (int row : {0, 1, 2, -1}) {
-        w.lstRemote->clear();
-        w.lstRemote->addItems({"../", "minha pasta/", "a.txt"});
-        w.lstRemote->setCurrentRow(row);
-        session->lstRemote_DblClick();
+        w().lstRemote->clear();
+        w().lstRemote->addItems({"../", "minha pasta/", "a.txt"});
+        w().lstRemote->setCurrentRow(row);
+        session().lstRemote_DblClick();
     }
     EXPECT_EQ(control.executedTexts(), QStringList({"cd ..", "dir", "pwd", "cd minha pasta", "dir", "pwd"}));
 }
 
 TEST_F(Session, StatusLineLogAndCaretFollowTheStates)
 {
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
     for (int i = 0; i < 200; ++i)
-        session->appendLog(QStringLiteral("Comando: recv PED%1.txt").arg(i));
+        session().appendLog(QStringLiteral("Comando: recv PED%1.txt").arg(i));
     for (int state = 1; state <= 10; ++state)
-        session->itcFTP_StateChanged(state);
-    EXPECT_EQ(w.lblStatus->text(), "Desconectado");
+        session().itcFTP_StateChanged(state);
+    EXPECT_EQ(w().lblStatus->text(), "Desconectado");
     EXPECT_EQ(log().size(), 200);
 
     // A failed response: the report on the status line, cut to its frame, and logged whole.
@@ -194,24 +165,24 @@ TEST_F(Session, StatusLineLogAndCaretFollowTheStates)
     control.script("dir", refusal(report));
     control.emitStates = false;
     control.Execute(FtpCommand{"dir", {}});
-    session->itcFTP_StateChanged(ftpstate::Error);
+    session().itcFTP_StateChanged(ftpstate::Error);
     EXPECT_EQ(log().last(), report);
-    EXPECT_EQ(w.lblStatus->toolTip(), report);
-    EXPECT_LE(w.lblStatus->fontMetrics().horizontalAdvance(w.lblStatus->text()), w.lblStatus->contentsRect().width());
+    EXPECT_EQ(w().lblStatus->toolTip(), report);
+    EXPECT_LE(w().lblStatus->fontMetrics().horizontalAdvance(w().lblStatus->text()), w().lblStatus->contentsRect().width());
 
     // Unknown numbers change nothing; every notification brings the caret to the end and the
     // newest line into view, even after the user scrolled up.
-    QScrollBar* bar = w.txtLog->verticalScrollBar();
+    QScrollBar* bar = w().txtLog->verticalScrollBar();
     for (int state : {0, 13}) {
-        w.txtLog->moveCursor(QTextCursor::Start);
-        session->itcFTP_StateChanged(state);
-        EXPECT_EQ(w.lblStatus->toolTip(), report) << state;
-        EXPECT_TRUE(w.txtLog->textCursor().atEnd()) << state;
+        w().txtLog->moveCursor(QTextCursor::Start);
+        session().itcFTP_StateChanged(state);
+        EXPECT_EQ(w().lblStatus->toolTip(), report) << state;
+        EXPECT_TRUE(w().txtLog->textCursor().atEnd()) << state;
     }
     bar->setValue(0);
-    session->itcFTP_StateChanged(ftpstate::ResponseCompleted);
+    session().itcFTP_StateChanged(ftpstate::ResponseCompleted);
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(w.lblStatus->text(), "operacao Completa");
+    EXPECT_EQ(w().lblStatus->text(), "operacao Completa");
     EXPECT_EQ(dialogs.traces, log());
 }
 

@@ -2,69 +2,29 @@
 // more, then what kept its size gets its name and is deleted on the server), and the upload,
 // delete and make-folder buttons. On the scripted control, and once on a real server.
 #include "ftp/curl/curl_transfer_control.h"
-#include "gui/app_window.h"
-#include "gui/ftp_session.h"
-#include "gui/local_lists.h"
-#include "gui/transfers.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_transfer_control.h"
-#include "support/fixed_clock.h"
 #include "support/ftp_server.h"
-#include "support/test_util.h"
-
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
-
-using testutil::readFile;
-using testutil::writeFile;
-using Reply = FakeTransferControl::Reply;
+#include "window_rig.h"
 
 namespace {
 
-// The window with its session on `Control`, the local lists on a temporary folder.
 template <class Control>
-struct Rig {
-    QTemporaryDir appFolder, tmp;
-    QString folder = tmp.path();
-    FakeDialogs dialogs;
-    FixedClock clock;
-    Control control;
-    AppWindow app{control, dialogs, clock, appFolder.path()};
-    frmFTP& w = app.window();
-
-    Rig()
-    {
-        EXPECT_TRUE(app.localLists().setPath(folder));
-        w.txtAddress->setText(QStringLiteral("ftp.loja.com.br"));
-        if constexpr (std::is_same_v<Control, FakeTransferControl>) {
-            // A "recv" that succeeds leaves content(name) at the local path, as the control does.
-            Reply recv;
-            recv.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), content(c.args.value(0))); };
-            control.script("recv", recv);
-            control.script("dir", FakeTransferControl::answer("./\r\n../\r\nnovo.txt\r\n"));
-            control.script("pwd", FakeTransferControl::answer("/pedidos"));
-        }
-    }
+struct Rig : WindowRig<Control> {
+    using WindowRig<Control>::control;
     // The remote list as a listing left it, and the control's listing behind it: each file with
     // the size of what "recv" writes for it, listed long enough ago for the walk not to wait.
     void showRemote(const QStringList& entries, bool selectAll = false)
     {
-        w.lstRemote->clear();
-        w.lstRemote->addItems(entries);
-        for (int i = 0; selectAll && i < w.lstRemote->count(); ++i)
-            w.lstRemote->item(i)->setSelected(true);
+        QListWidget* list = this->w().lstRemote;
+        list->clear();
+        list->addItems(entries);
+        for (int i = 0; selectAll && i < list->count(); ++i)
+            list->item(i)->setSelected(true);
         control.listing = RemoteListing{};
         control.listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
         for (const QString& e : entries)
-            control.listing.sizes.insert(e, content(e).size());
+            control.listing.sizes.insert(e, this->content(e).size());
     }
-    static QByteArray content(const QString& name) { return "pedido " + name.toUtf8(); }
-    QString at(const QString& name) const { return folder + QLatin1Char('/') + name; }
-    QString recv(const QString& name) const { return "recv " + name + " " + at(name) + ".part"; }
+    QString recv(const QString& name) const { return "recv " + name + " " + this->at(name) + ".part"; }
     // The commands of a walk over `names` that all arrive unchanged.
     QStringList walk(const QStringList& names) const
     {
@@ -76,21 +36,11 @@ struct Rig {
             out << "delete " + n;
         return out;
     }
-    QStringList sent() const { return control.executedTexts(); }
-    QStringList localFiles() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    QStringList remoteEntries() const
-    {
-        QStringList out;
-        for (int i = 0; i < w.lstRemote->count(); ++i)
-            out << w.lstRemote->item(i)->text() + (w.lstRemote->item(i)->isSelected() ? "*" : "");
-        return out;
-    }
-    QString log() { return app.session().logText(); }
-    DownloadSummary download() { return app.transfers().BAIXA_TUDO(); }
+    QStringList localFiles() const { return QDir(this->folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+    QString log() { return this->session().logText(); }
+    DownloadSummary download() { return this->app->transfers().BAIXA_TUDO(); }
 };
 using TransferRig = Rig<FakeTransferControl>;
-
-const QStringList kListing{"dir", "pwd"};
 
 } // namespace
 
@@ -101,12 +51,12 @@ TEST(TransfersDownload, WalkFetchesAllThenChecksThenDeletes)
 {
     TransferRig rig;
     rig.showRemote({"../", "PED1.txt", "PED 2.txt"}, true);
-    rig.w.cmdRecebe->setEnabled(true);
-    rig.w.cmdRecebe->click();
+    rig.w().cmdRecebe->setEnabled(true);
+    rig.w().cmdRecebe->click();
     EXPECT_EQ(rig.sent(), rig.walk({"PED1.txt", "PED 2.txt"}));
     EXPECT_EQ(rig.control.executed[1].args, (QStringList{"PED 2.txt", rig.at("PED 2.txt.part")}));
     EXPECT_EQ(rig.remoteEntries(), (QStringList{"../*", "PED1.txt", "PED 2.txt"}));
-    EXPECT_EQ(rig.app.localLists().fileCount(), 2);
+    EXPECT_EQ(rig.app->localLists().fileCount(), 2);
     EXPECT_EQ(readFile(rig.at("PED 2.txt")), "pedido PED 2.txt");
     EXPECT_TRUE(rig.log().contains("Baixado: PED1.txt -> " + rig.at("PED1.txt")));
     EXPECT_FALSE(rig.dialogs.failureReported());
@@ -118,7 +68,7 @@ TEST(TransfersDownload, WalkFetchesAllThenChecksThenDeletes)
         EXPECT_EQ(rig.sent(), QStringList());
     }
 
-    ASSERT_TRUE(rig.app.localLists().setPath("/"));
+    ASSERT_TRUE(rig.app->localLists().setPath("/"));
     rig.control.script("recv", FakeTransferControl::refusal());
     rig.showRemote({"PED0.txt", "PED1.txt"}); // without a parent entry position 0 stays too
     rig.download();
@@ -167,24 +117,16 @@ TEST(TransfersDownload, OnlyCompleteUnchangedFilesAreKeptAndDeleted)
     EXPECT_EQ(rig.localFiles(), (QStringList{"KEPT.txt", "PED1.txt"}));
 }
 
+// Folders and names that are not a plain file name in this folder are neither fetched nor deleted.
 TEST(TransfersDownload, HostileAndFolderEntriesAreNeitherFetchedNorDeleted)
 {
-    const std::pair<const char*, const char*> entries[] = {
-        {"PED 1.txt", ""}, {".oculto", ""}, {"...", ""}, {"importados/", "pasta"}, {"", "nome inválido"},
-        {".", "nome inválido"}, {"..", "nome inválido"}, {"../", "nome inválido"}, {"./", "nome inválido"},
-        {"/etc/passwd", "nome inválido"}, {"a//", "nome inválido"}, {"..\\x", "nome inválido"}, {"c:\\x", "nome inválido"},
-    };
-    for (const auto& [entry, problem] : entries)
-        EXPECT_EQ(remoteEntryProblem(QString::fromUtf8(entry)), QString::fromUtf8(problem)) << entry;
-
     TransferRig rig;
     rig.showRemote({"../", "../evil.txt", "a/b.txt", "a\\b.txt", "sub/", "..", "x/../", "ok.txt"});
-    const DownloadSummary s = rig.download();
+    EXPECT_EQ(rig.download().skipped, 6);
     EXPECT_EQ(rig.sent(), rig.walk({"ok.txt"}));
-    EXPECT_EQ(s.skipped, 6);
-    EXPECT_TRUE(rig.log().contains("Ignorado: ../evil.txt (nome inválido)"));
-    EXPECT_TRUE(rig.log().contains("Ignorado: sub/ (pasta)"));
-    EXPECT_EQ(rig.localFiles(), QStringList{"ok.txt"});
+    for (const char* line : {"Ignorado: ../evil.txt (nome inválido)", "Ignorado: a/b.txt (nome inválido)",
+                             "Ignorado: .. (nome inválido)", "Ignorado: sub/ (pasta)"})
+        EXPECT_TRUE(rig.log().contains(QString::fromUtf8(line))) << line;
 }
 
 // A local file is never overwritten; the same bytes already in the local folder or in the
@@ -219,8 +161,8 @@ TEST(TransfersDownload, ReReadListOrClosedWindowEndsTheWalk)
     Reply recv;
     recv.effect = [&rig](const FtpCommand& c) {
         writeFile(c.args.value(1), TransferRig::content("PED1.txt"));
-        rig.w.lstRemote->clear();
-        rig.w.lstRemote->addItem("../");
+        rig.w().lstRemote->clear();
+        rig.w().lstRemote->addItem("../");
     };
     rig.control.script("recv", recv);
     rig.showRemote({"../", "PED1.txt", "PED2.txt"});
@@ -229,11 +171,11 @@ TEST(TransfersDownload, ReReadListOrClosedWindowEndsTheWalk)
     EXPECT_TRUE(rig.log().contains("A lista remota mudou durante o download"));
 
     TransferRig closing;
-    closing.w.show();
+    closing.w().show();
     recv.effect = [&closing](const FtpCommand& c) {
         writeFile(c.args.value(1), TransferRig::content(c.args.value(0)));
         if (c.args.value(0) == "B.txt")
-            closing.w.close();
+            closing.w().close();
     };
     closing.control.script("recv", recv);
     closing.showRemote({"../", "A.txt", "B.txt", "C.txt"});
@@ -259,11 +201,11 @@ TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhol
     for (const char* name : {"pedidos/PED1.txt", "pedidos/GROW1.txt", "pedidos/GROW2.txt"})
         server.writeFile(name, head + lines(1, 7));
     Rig<CurlTransferControl> rig;
-    rig.w.txtAddress->setText(server.address());
-    rig.w.txtUsername->setText(server.user());
-    rig.w.txtPassword->setText(server.password());
-    ASSERT_TRUE(rig.app.session().CONECTA());
-    ASSERT_TRUE(rig.app.session().EXECUTA_COMANDO(FtpCommand{"cd", {"pedidos"}}, true));
+    rig.w().txtAddress->setText(server.address());
+    rig.w().txtUsername->setText(server.user());
+    rig.w().txtPassword->setText(server.password());
+    ASSERT_TRUE(rig.app->session().CONECTA());
+    ASSERT_TRUE(rig.app->session().EXECUTA_COMANDO(FtpCommand{"cd", {"pedidos"}}, true));
 
     // GROW1.txt grows as its download is asked for, GROW2.txt as the folder is listed again.
     int grown = 0;
@@ -280,72 +222,52 @@ TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhol
     EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});
     EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), (QStringList{"GROW1.txt", "GROW2.txt"}));
 
-    ASSERT_TRUE(rig.app.session().EXECUTA_COMANDO(FtpCommand{"cd", {"."}}, true));
+    ASSERT_TRUE(rig.app->session().EXECUTA_COMANDO(FtpCommand{"cd", {"."}}, true));
     EXPECT_EQ(rig.download().fetched, 2);
     EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), QStringList());
     EXPECT_EQ(readFile(rig.at("GROW1.txt")), head + lines(1, 120));
 }
 
-// Upload: the selected files to the folder of the label (a label ending in "/" gives a doubled
-// slash), then one listing; a listing that cannot be read is reported with its number.
-TEST(TransfersButtons, UploadSendsTheSelectedFilesThenListsOnce)
+// Upload sends the selected files to the folder of the label (one ending in "/" gives a doubled
+// slash); delete asks first, then removes a folder with rmdir, a file with delete, position 0
+// like any other, going on after a refusal; make-folder sends the name as typed, blanks too, and
+// nothing when cancelled or empty. Each ends with one listing, whose failure is reported.
+TEST(TransfersButtons, EachSendsItsCommandsThenListsOnce)
 {
     TransferRig rig;
     for (const char* name : {"A.txt", "B.txt", "C.txt"})
         writeFile(rig.at(name), "x");
-    rig.app.localLists().refreshFiles();
-    rig.w.filList->item(0)->setSelected(true);
-    rig.w.filList->item(2)->setSelected(true);
-    rig.w.lblRemoteDirectory->setText("/pedidos/");
+    rig.app->localLists().refreshFiles();
+    rig.w().filList->item(0)->setSelected(true);
+    rig.w().filList->item(2)->setSelected(true);
+    rig.w().lblRemoteDirectory->setText("/pedidos/");
     writeFile(rig.at("D.txt"), "x"); // appears meanwhile: shown after the upload
-    rig.w.cmdEnvia->setEnabled(true);
-    rig.w.cmdEnvia->click();
-    EXPECT_EQ(rig.sent(), QStringList({"send " + rig.at("A.txt") + " /pedidos//A.txt", "send " + rig.at("C.txt") + " /pedidos//C.txt"})
-                              + kListing);
-    EXPECT_EQ(rig.control.executed[0].args, (QStringList{rig.at("A.txt"), "/pedidos//A.txt"}));
-    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", "novo.txt"}));
-    EXPECT_EQ(rig.app.localLists().fileCount(), 4);
+    for (QPushButton* b : {rig.w().cmdEnvia, rig.w().cmdDelete, rig.w().cmdMkDir})
+        b->setEnabled(true);
+    rig.w().cmdEnvia->click();
+    EXPECT_EQ(rig.control.executed.value(1).args, (QStringList{rig.at("C.txt"), "/pedidos//C.txt"}));
+    EXPECT_EQ(rig.app->localLists().fileCount(), 4);
 
-    rig.w.filList->clearSelection();
-    rig.control.executed.clear();
-    rig.control.failChunks = 35753;
-    rig.app.transfers().cmdEnvia_Click();
-    EXPECT_EQ(rig.sent(), QStringList{"dir"});
-    ASSERT_EQ(rig.dialogs.messages.size(), 1);
-    EXPECT_EQ(rig.dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja.com.br\r\n erro : 35753");
-}
-
-// Delete asks first; a folder goes with rmdir, a file with delete, position 0 like any other,
-// a refusal does not stop it; then one listing.
-TEST(TransfersButtons, DeleteAsksThenRemovesTheSelectedEntries)
-{
-    TransferRig rig;
     rig.showRemote({"old/", "a.txt", "b.txt"});
-    rig.w.lstRemote->item(0)->setSelected(true);
-    rig.w.lstRemote->item(1)->setSelected(true);
-    rig.w.cmdDelete->setEnabled(true);
-    rig.w.cmdDelete->click();
+    rig.w().lstRemote->item(0)->setSelected(true);
+    rig.w().lstRemote->item(1)->setSelected(true);
+    rig.w().cmdDelete->click(); // answered no
     EXPECT_EQ(rig.dialogs.confirmations, QStringList{"Confirma a operação ?"});
-    EXPECT_EQ(rig.sent(), QStringList());
-
     rig.dialogs.confirmAnswer = true;
     rig.control.script("rmdir old", FakeTransferControl::refusal());
-    rig.w.cmdDelete->click();
-    EXPECT_EQ(rig.sent(), QStringList({"rmdir old", "delete a.txt"}) + kListing);
+    rig.w().cmdDelete->click();
     EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", "novo.txt"}));
-}
 
-// Make folder: cancelled or empty sends nothing; blanks only are a name, sent untrimmed.
-TEST(TransfersButtons, MkDirSendsTheNameAsTypedOrNothing)
-{
-    TransferRig rig;
-    rig.w.cmdMkDir->setEnabled(true);
-    rig.w.cmdMkDir->click();
+    rig.w().cmdMkDir->click(); // cancelled
     rig.dialogs.inputAnswer = QString();
-    rig.app.transfers().cmdMkDir_Click();
-    EXPECT_EQ(rig.dialogs.inputs, (QStringList{"Informe o nome da pasta", "Informe o nome da pasta"}));
+    rig.w().cmdMkDir->click();
     rig.dialogs.inputAnswer = QStringLiteral("  ");
-    rig.app.transfers().cmdMkDir_Click();
-    EXPECT_EQ(rig.sent(), QStringList{"mkdir   "} + kListing);
-    EXPECT_EQ(rig.control.executed[0].args, QStringList{"  "});
+    rig.control.failChunks = 35753; // the listing's answer cannot be read
+    rig.w().cmdMkDir->click();
+    EXPECT_EQ(rig.dialogs.inputs.size(), 3);
+    EXPECT_EQ(rig.control.executed.value(8).args, QStringList{"  "});
+    EXPECT_EQ(rig.sent(), QStringList({"send " + rig.at("A.txt") + " /pedidos//A.txt", "send " + rig.at("C.txt") + " /pedidos//C.txt",
+                                       "dir", "pwd", "rmdir old", "delete a.txt", "dir", "pwd", "mkdir   ", "dir"}));
+    ASSERT_EQ(rig.dialogs.messages.size(), 1);
+    EXPECT_EQ(rig.dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja.com.br\r\n erro : 35753");
 }

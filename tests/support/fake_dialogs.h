@@ -8,11 +8,7 @@
 
 class FakeDialogs : public IDialogs {
 public:
-    struct Box {
-        QString text;
-        Icon icon;
-        QString title;
-    };
+    struct Box { QString text; Icon icon; QString title; };
     QList<Box> messages;
     QStringList confirmations, inputs, traces, alerts; // texts asked, prompts asked, log, warnings
     bool confirmAnswer = false;

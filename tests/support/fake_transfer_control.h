@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QList>
-#include <QString>
 #include <functional>
 #include <optional>
 
@@ -14,23 +13,23 @@ class FakeTransferControl : public ITransferControl {
 public:
     struct Reply {
         QString answer;             // what GetChunk hands out
-        bool ok = true;             // LastSucceeded; a failed reply also reports state 11
+        bool ok = true;             // LastSucceeded; a failed reply reports state 11
         QString report;             // ResponseInfo for a failed reply
         int busyPolls = 0;          // StillExecuting answers true this many times
-        std::function<void(const FtpCommand&)> effect; // e.g. write the local file of a "recv"
-        std::optional<int> throwNumber; // Execute raises TransferError with this number
-        std::optional<RemoteListing> listing; // becomes LastListing when the command ends
+        std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
+        std::optional<int> throwNumber;       // Execute raises TransferError with this number
+        std::optional<RemoteListing> listing; // becomes LastListing on completion
     };
     static Reply answer(const QString& text) { Reply r; r.answer = text; return r; }
     static Reply refusal(const QString& report = {}) { Reply r; r.ok = false; r.report = report; return r; }
     void script(const QString& commandTextOrVerb, const Reply& reply) { replies_[commandTextOrVerb] = reply; }
 
-    QList<FtpCommand> executed;  // everything handed to Execute, in order
-    QStringList calls;           // "Execute <text>", "Cancel", "setAddress <a>", ...
-    bool emitStates = true;      // report states 5, 6 and 11/12 from Execute and its end
-    int waitCalls = 0;           // calls of waitForProgress
-    int failChunks = 0;          // when set, GetChunk and setAddress throw TransferError(failChunks)
-    RemoteListing listing;       // LastListing
+    QList<FtpCommand> executed; // everything handed to Execute, in order
+    QStringList calls;          // "Execute <text>", "Cancel", "setAddress <a>", ...
+    bool emitStates = true;     // report states 5, 6 and 11/12 from Execute and its completion
+    int waitCalls = 0;          // calls of waitForProgress
+    int failChunks = 0;         // when set, setAddress and GetChunk throw TransferError(failChunks)
+    RemoteListing listing;      // LastListing
 
     QStringList executedTexts() const
     {
@@ -39,16 +38,53 @@ public:
             t << c.text();
         return t;
     }
-
-    void setAddress(const QString& a) override;
-    void setUserName(const QString& u) override { calls << QStringLiteral("setUserName ") + u; }
-    void setPassword(const QString& p) override { calls << QStringLiteral("setPassword ") + p; }
-    void Execute(const FtpCommand& command) override;
-    bool StillExecuting() const override;
-    void Cancel() override;
-    QString GetChunk(int size) override;
-    QString ResponseInfo() const override { return report_; }
-    bool LastSucceeded() const override { return ok_ && !running_; }
+    void setAddress(const QString& a) override
+    {
+        calls << "setAddress " + a;
+        if (failChunks)
+            throw TransferError(failChunks, "Endereço inválido: " + a);
+    }
+    void setUserName(const QString&) override {}
+    void setPassword(const QString&) override {}
+    void Execute(const FtpCommand& command) override
+    {
+        calls << "Execute " + command.text();
+        current_ = replies_.value(command.text(), replies_.value(command.verb));
+        if (current_.throwNumber)
+            throw TransferError(*current_.throwNumber, "falha simulada em " + command.text());
+        executed << command;
+        currentCommand_ = command;
+        pending_.clear();
+        running_ = true;
+        if (emitStates) {
+            emitState(ftpstate::Requesting);
+            emitState(ftpstate::RequestSent);
+        }
+        StillExecuting();
+    }
+    bool StillExecuting() const override
+    {
+        if (running_ && current_.busyPolls-- > 0)
+            return true;
+        const_cast<FakeTransferControl*>(this)->complete();
+        return false;
+    }
+    void Cancel() override
+    {
+        calls << "Cancel";
+        running_ = false;
+        current_ = refusal();
+    }
+    QString GetChunk(int size) override
+    {
+        if (failChunks)
+            throw TransferError(failChunks, "Conexão interrompida");
+        const QString piece = pending_.left(size);
+        pending_.remove(0, piece.size());
+        return piece;
+    }
+    QString ResponseInfo() const override { return current_.ok ? QString() : current_.report; }
+    bool LastSucceeded() const override { return current_.ok && !running_; }
     RemoteListing LastListing() const override { return listing; }
     bool LoginRefused() const override { return false; }
     bool ServerNotTrusted() const override { return false; }
@@ -57,14 +93,24 @@ public:
     void emitState(int state) { if (listener_) listener_(state); }
 
 private:
-    void finish();
+    void complete()
+    {
+        if (!running_)
+            return;
+        running_ = false;
+        if (current_.effect)
+            current_.effect(currentCommand_);
+        pending_ = current_.answer;
+        if (current_.listing)
+            listing = *current_.listing;
+        if (emitStates)
+            emitState(current_.ok ? ftpstate::ResponseCompleted : ftpstate::Error);
+    }
 
     QHash<QString, Reply> replies_;
     std::function<void(int)> listener_;
-    mutable int busyLeft_ = 0;
+    mutable Reply current_;
     mutable bool running_ = false;
-    bool ok_ = true;
-    QString report_, pending_;
-    Reply current_;
+    QString pending_;
     FtpCommand currentCommand_;
 };
