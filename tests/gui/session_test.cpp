@@ -62,7 +62,7 @@ TEST_F(Session, ConnectFailures)
     EXPECT_EQ(state(), kDisconnected);
 
     w().txtAddress->setText("   ");
-    control.failChunks = 35750; // the address is refused
+    control.failChunks = 35761; // the listing cannot be read
     EXPECT_FALSE(session().CONECTA());
     control.failChunks = 0;
     EXPECT_TRUE(session().CONECTA());
@@ -70,7 +70,7 @@ TEST_F(Session, ConnectFailures)
     QStringList texts;
     for (const auto& m : dialogs.messages)
         texts << m.title + ": " + m.text;
-    EXPECT_EQ(texts, QStringList({": Informe o nome do servidor FTP.", "FTP: Endereço inválido:    "}));
+    EXPECT_EQ(texts, QStringList({": Informe o nome do servidor FTP.", "FTP: Conexão interrompida"}));
 
     control.script("dir", refusal("Não foi possível conectar ao servidor"));
     EXPECT_FALSE(session().CONECTA());

@@ -191,15 +191,10 @@ TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhol
 {
     PyFtpServer server;
     ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
-    const auto lines = [](int from, int to) {
-        QByteArray out;
-        for (int i = from; i <= to; ++i)
-            out += "ProdutoVendido: 7891234000019|caneta " + QByteArray::number(i) + "|1,50|1|1,50|0|\r\n";
-        return out;
-    };
-    const QByteArray head = "NumeroPedido: 4242\r\n";
+    const QByteArray order = "NumeroPedido: 4242\r\nProdutoVendido: 7891234000019|caneta|1,50|1|1,50|0|\r\n";
+    const QByteArray more = QByteArray("ProdutoVendido: 7891234000026|lápis|1,00|1|1,00|0|\r\n").repeated(100);
     for (const char* name : {"pedidos/PED1.txt", "pedidos/GROW1.txt", "pedidos/GROW2.txt"})
-        server.writeFile(name, head + lines(1, 7));
+        server.writeFile(name, order);
     Rig<CurlTransferControl> rig;
     rig.w().txtAddress->setText(server.address());
     rig.w().txtUsername->setText(server.user());
@@ -211,7 +206,7 @@ TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhol
     int grown = 0;
     rig.dialogs.onTrace = [&](const QString& line) {
         if (line.startsWith("Comando: recv GROW1.txt") || (grown == 1 && line == "Comando: dir"))
-            server.appendFile(QStringLiteral("pedidos/GROW%1.txt").arg(++grown), lines(8, 120));
+            server.appendFile(QStringLiteral("pedidos/GROW%1.txt").arg(++grown), more);
     };
     DownloadSummary s = rig.download();
     rig.dialogs.onTrace = {};
@@ -225,7 +220,7 @@ TEST(TransfersDownload, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhol
     ASSERT_TRUE(rig.app->session().EXECUTA_COMANDO(FtpCommand{"cd", {"."}}, true));
     EXPECT_EQ(rig.download().fetched, 2);
     EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), QStringList());
-    EXPECT_EQ(readFile(rig.at("GROW1.txt")), head + lines(1, 120));
+    EXPECT_EQ(readFile(rig.at("GROW1.txt")), order + more);
 }
 
 // Upload sends the selected files to the folder of the label (one ending in "/" gives a doubled

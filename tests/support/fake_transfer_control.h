@@ -25,10 +25,10 @@ public:
     void script(const QString& commandTextOrVerb, const Reply& reply) { replies_[commandTextOrVerb] = reply; }
 
     QList<FtpCommand> executed; // everything handed to Execute, in order
-    QStringList calls;          // "Execute <text>", "Cancel", "setAddress <a>", ...
+    QStringList calls;          // "Execute <text>" and "Cancel", in order
     bool emitStates = true;     // report states 5, 6 and 11/12 from Execute and its completion
     int waitCalls = 0;          // calls of waitForProgress
-    int failChunks = 0;         // when set, setAddress and GetChunk throw TransferError(failChunks)
+    int failChunks = 0;         // when set, GetChunk throws TransferError(failChunks)
     RemoteListing listing;      // LastListing
 
     QStringList executedTexts() const
@@ -38,12 +38,7 @@ public:
             t << c.text();
         return t;
     }
-    void setAddress(const QString& a) override
-    {
-        calls << "setAddress " + a;
-        if (failChunks)
-            throw TransferError(failChunks, "Endereço inválido: " + a);
-    }
+    void setAddress(const QString&) override {}
     void setUserName(const QString&) override {}
     void setPassword(const QString&) override {}
     void Execute(const FtpCommand& command) override
