@@ -1,92 +1,56 @@
 #pragma once
-// Drives a transfer control the way the window does: Execute, then wait while it is still
-// executing, processing events (where the state notifications arrive) and sleeping in
-// waitForProgress between polls.
+// Drives the libcurl transfer control the way the window does: Execute, then process events
+// (where the state notifications arrive) and sleep in waitForProgress while it still executes.
 #include "ftp/curl/curl_transfer_control.h"
+#include "support/test_util.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QList>
-#include <QStringList>
+#include <QDeadlineTimer>
 #include <QThread>
 
-#include <ostream>
-
-// Readable texts in test failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
-// Local files of the tests.
-inline QByteArray readLocal(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<ausente>");
-}
-inline bool writeLocal(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-// A report for a file or folder the server does not have or does not let us at: in Portuguese,
-// followed by the server's own 550 reply.
-inline bool notFound(const QString& report)
-{
-    return report.startsWith(QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor FTP "))
-        && report.contains(QLatin1String(": 550 "));
-}
+using testutil::readFile;
+using testutil::writeFile;
 
 struct CurlDriver {
     CurlTransferControl control;
-    QList<int> states;          // notifications of the last command
-    bool runningAtFinal = true; // StillExecuting() as the final notification arrived
-    qint64 lastMs = 0;          // duration of the last command
+    QList<int> states;        // notifications of the last command
+    bool badDelivery = false; // a notification came from inside Execute or from another thread
     bool inExecute = false;
-    bool badDelivery = false;   // a notification came from inside Execute or another thread
 
-    explicit CurlDriver(const QString& address = {}, const QString& user = {}, const QString& password = {})
+    explicit CurlDriver(const QString& address, const QString& user = {}, const QString& password = {})
     {
         control.setAddress(address);
         control.setUserName(user);
         control.setPassword(password);
         control.setStateListener([this](int s) {
-            if (inExecute || QThread::currentThread() != QCoreApplication::instance()->thread())
-                badDelivery = true;
+            badDelivery |= inExecute || QThread::currentThread() != QCoreApplication::instance()->thread();
             states << s;
-            if (s == 11 || s == 12)
-                runningAtFinal = control.StillExecuting();
         });
     }
-
-    // Runs one command to its end; true when it succeeded.
-    bool run(const QString& verb, const QStringList& args = {}, int limitMs = 60000)
-    {
-        start(verb, args);
-        return wait(limitMs);
-    }
-
     void start(const QString& verb, const QStringList& args = {})
     {
         states.clear();
-        runningAtFinal = true;
-        timer.start();
         inExecute = true;
         control.Execute(FtpCommand{verb, args});
         inExecute = false;
     }
-
-    bool wait(int limitMs = 60000)
+    // Processes events and waits in the control until `done` or 20 s passed.
+    template <typename F>
+    bool waitFor(F done)
     {
-        while (control.StillExecuting() && timer.elapsed() < limitMs) {
+        for (QDeadlineTimer limit(20000); !done() && !limit.hasExpired();) {
             QCoreApplication::processEvents();
-            control.waitForProgress(50);
+            control.waitForProgress(20);
         }
         QCoreApplication::processEvents();
-        lastMs = timer.elapsed();
-        return control.LastSucceeded();
+        return done();
     }
-
-    // The whole answer, read in pieces of 1024 characters.
+    // Runs one command to its end; true when it succeeded.
+    bool run(const QString& verb, const QStringList& args = {})
+    {
+        start(verb, args);
+        return waitFor([this] { return !control.StillExecuting(); }) && control.LastSucceeded();
+    }
     QString answer()
     {
         QString all;
@@ -94,25 +58,25 @@ struct CurlDriver {
             all += piece;
         return all;
     }
-
+    // The sorted entries of "dir", without the "./" and "../" every answer starts with.
     QStringList dir()
     {
         if (!run(QStringLiteral("dir")))
-            return {QStringLiteral("<falhou: ") + control.ResponseInfo() + QLatin1Char('>')};
-        const QString text = answer();
-        QStringList lines = text.split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
+            return {"<falhou: " + info() + '>'};
+        QStringList lines = answer().split(QStringLiteral("\r\n"));
+        EXPECT_EQ(lines.mid(0, 2), (QStringList{"./", "../"}));
+        lines = lines.mid(2, lines.size() - 3);
+        lines.sort();
         return lines;
     }
-
-    QString pwd()
-    {
-        return run(QStringLiteral("pwd")) ? answer() : QStringLiteral("<falhou>");
-    }
-
+    QString pwd() { return run(QStringLiteral("pwd")) ? answer() : QStringLiteral("<falhou>"); }
+    QString info() const { return control.ResponseInfo(); }
     int finalState() const { return states.isEmpty() ? 0 : states.last(); }
-
-private:
-    QElapsedTimer timer;
 };
+
+// A report for a file or folder the server does not have: in Portuguese, with the server's 550.
+inline bool notFound(const QString& report)
+{
+    return report.startsWith(QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor FTP "))
+        && report.contains(QLatin1String(": 550 "));
+}

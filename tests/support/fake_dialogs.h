@@ -4,22 +4,17 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 class FakeDialogs : public IDialogs {
 public:
-    struct Box {
-        QString text;
-        Icon icon;
-        QString title;
-    };
+    struct Box { QString text; Icon icon; QString title; };
     QList<Box> messages;
-    QStringList confirmations;      // texts asked
-    QStringList inputs;             // prompts asked
-    QStringList traces;
-    QStringList alerts;
+    QStringList confirmations, inputs, traces, alerts; // texts asked, prompts asked, log, warnings
     bool confirmAnswer = false;
     std::optional<QString> inputAnswer;
     bool failed = false;
+    std::function<void(const QString&)> onTrace; // hears each log line as it is written
 
     void message(const QString& text, Icon icon, const QString& title) override
     {
@@ -36,12 +31,16 @@ public:
         inputs << prompt;
         return inputAnswer;
     }
-    void trace(const QString& line) override { traces << line; }
+    void trace(const QString& line) override
+    {
+        traces << line;
+        if (onTrace)
+            onTrace(line);
+    }
     void alert(const QString& text, Icon icon) override
     {
         alerts << text;
-        if (icon == Icon::Critical)
-            failed = true;
+        failed = failed || icon == Icon::Critical;
     }
     bool headless() const override { return false; }
     void markFailure() override { failed = true; }

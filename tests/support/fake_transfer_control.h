@@ -1,81 +1,111 @@
 #pragma once
-// Scripted transfer control for unit tests of the window's FTP procedures. It records every
-// command and answers from a script: per verb (or exact command text) the answer text, success
-// and how many polls of StillExecuting the command stays running.
+// Scripted transfer control for the window's tests. It records every command and answers from a
+// script: per exact command text or per verb, the answer text, success, and how many polls of
+// StillExecuting the command stays running.
 #include "ftp/transfer_control.h"
 
 #include <QHash>
 #include <QList>
-#include <QDeadlineTimer>
-#include <QString>
 #include <functional>
 #include <optional>
 
 class FakeTransferControl : public ITransferControl {
 public:
     struct Reply {
-        QString answer;            // what GetChunk hands out
-        bool ok = true;            // LastSucceeded; a failed reply also reports state 11
-        QString report;            // ResponseInfo for a failed reply
-        int busyPolls = 0;         // StillExecuting answers true this many times
-        int busyMs = 0;            // ... and, besides, until this many ms after Execute
-        std::function<void(const FtpCommand&)> effect; // e.g. create the local file of a "recv"
-        bool throwOnExecute = false; // Execute raises TransferError(throwNumber)
-        int throwNumber = 35764;
-        std::optional<RemoteListing> listing; // becomes LastListing when the command ends
+        QString answer;             // what GetChunk hands out
+        bool ok = true;             // LastSucceeded; a failed reply reports state 11
+        QString report;             // ResponseInfo for a failed reply
+        int busyPolls = 0;          // StillExecuting answers true this many times
+        std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
+        std::optional<int> throwNumber;       // Execute raises TransferError with this number
+        std::optional<RemoteListing> listing; // becomes LastListing on completion
     };
-
-    // Reply for every command whose text() equals `commandText`, or whose verb equals it.
+    static Reply answer(const QString& text) { Reply r; r.answer = text; return r; }
+    static Reply refusal(const QString& report = {}) { Reply r; r.ok = false; r.report = report; return r; }
     void script(const QString& commandTextOrVerb, const Reply& reply) { replies_[commandTextOrVerb] = reply; }
 
-    // Everything handed to Execute, in order, and the calls of Cancel between them.
-    QList<FtpCommand> executed;
-    QStringList calls;            // "Execute <text>", "Cancel", "setAddress <a>", ...
-    QString address, user, password;
-    // State numbers to emit (synchronously from Execute/finish) for every command.
-    bool emitStates = true;
-    // How the waiting side used the control.
-    mutable int stillExecutingPolls = 0;  // calls of StillExecuting
-    int waitCalls = 0;                    // calls of waitForProgress
-    int longestWaitMs = 0;                // largest maxMs handed to waitForProgress
-    QList<int> chunkSizes;                // size of every GetChunk call
-    std::function<void()> onGetChunk;     // called at the start of every GetChunk, if set
-    RemoteListing listing;                // LastListing
-    bool loginRefused = false;            // LoginRefused
-    bool serverNotTrusted = false;        // ServerNotTrusted
+    QList<FtpCommand> executed; // everything handed to Execute, in order
+    QStringList calls;          // "Execute <text>" and "Cancel", in order
+    bool emitStates = true;     // report states 5, 6 and 11/12 from Execute and its completion
+    int waitCalls = 0;          // calls of waitForProgress
+    int failChunks = 0;         // when set, GetChunk throws TransferError(failChunks)
+    RemoteListing listing;      // LastListing
 
-    void setAddress(const QString& a) override { address = a; calls << QStringLiteral("setAddress ") + a; }
-    void setUserName(const QString& u) override { user = u; calls << QStringLiteral("setUserName ") + u; }
-    void setPassword(const QString& p) override { password = p; calls << QStringLiteral("setPassword ") + p; }
-    void Execute(const FtpCommand& command) override;
-    bool StillExecuting() const override;
-    void Cancel() override;
-    QString GetChunk(int size) override;
-    QString ResponseInfo() const override { return report_; }
-    bool LastSucceeded() const override { return ok_ && !running_; }
+    QStringList executedTexts() const
+    {
+        QStringList t;
+        for (const FtpCommand& c : executed)
+            t << c.text();
+        return t;
+    }
+    void setAddress(const QString&) override {}
+    void setUserName(const QString&) override {}
+    void setPassword(const QString&) override {}
+    void Execute(const FtpCommand& command) override
+    {
+        calls << "Execute " + command.text();
+        current_ = replies_.value(command.text(), replies_.value(command.verb));
+        if (current_.throwNumber)
+            throw TransferError(*current_.throwNumber, "falha simulada em " + command.text());
+        executed << command;
+        currentCommand_ = command;
+        pending_.clear();
+        running_ = true;
+        if (emitStates) {
+            emitState(ftpstate::Requesting);
+            emitState(ftpstate::RequestSent);
+        }
+        StillExecuting();
+    }
+    bool StillExecuting() const override
+    {
+        if (running_ && current_.busyPolls-- > 0)
+            return true;
+        const_cast<FakeTransferControl*>(this)->complete();
+        return false;
+    }
+    void Cancel() override
+    {
+        calls << "Cancel";
+        running_ = false;
+        current_ = refusal();
+    }
+    QString GetChunk(int size) override
+    {
+        if (failChunks)
+            throw TransferError(failChunks, "Conexão interrompida");
+        const QString piece = pending_.left(size);
+        pending_.remove(0, piece.size());
+        return piece;
+    }
+    QString ResponseInfo() const override { return current_.ok ? QString() : current_.report; }
+    bool LastSucceeded() const override { return current_.ok && !running_; }
     RemoteListing LastListing() const override { return listing; }
-    bool LoginRefused() const override { return loginRefused; }
-    bool ServerNotTrusted() const override { return serverNotTrusted; }
+    bool LoginRefused() const override { return false; }
+    bool ServerNotTrusted() const override { return false; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
-    // Sleeps while a command with busyMs runs (at most maxMs, waking when it ends); returns at
-    // once otherwise.
-    void waitForProgress(int maxMs) override;
-
-    // Emits a state as the real control would.
+    void waitForProgress(int) override { ++waitCalls; }
     void emitState(int state) { if (listener_) listener_(state); }
 
 private:
-    void finish();
-    Reply replyFor(const FtpCommand& c) const;
+    void complete()
+    {
+        if (!running_)
+            return;
+        running_ = false;
+        if (current_.effect)
+            current_.effect(currentCommand_);
+        pending_ = current_.answer;
+        if (current_.listing)
+            listing = *current_.listing;
+        if (emitStates)
+            emitState(current_.ok ? ftpstate::ResponseCompleted : ftpstate::Error);
+    }
 
     QHash<QString, Reply> replies_;
     std::function<void(int)> listener_;
-    mutable int busyLeft_ = 0;
-    QDeadlineTimer busyUntil_{0};
+    mutable Reply current_;
     mutable bool running_ = false;
-    bool ok_ = true;
-    QString report_;
     QString pending_;
-    Reply current_;
     FtpCommand currentCommand_;
 };
