@@ -40,6 +40,7 @@ TEST(FaultsLocal, AFullDiskAMissingDatabaseAndABlockedArchiveLoseNothing)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("PED302.txt"))) << rig::describe(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("banco de dados")) && r.err.contains(missing.databasePath)) << rig::describe(r);
+    EXPECT_FALSE(r.out.contains(QStringLiteral("Pedidos:"))) << "no summary of a batch that never began";
     EXPECT_EQ(server.readFile(QStringLiteral("pedidos/PED302.txt")), big);
     EXPECT_FALSE(server.exists(QStringLiteral("pedidos/PED301.txt")));
     EXPECT_FALSE(server.exists(QStringLiteral("pedidos/PED303.txt")));

@@ -76,23 +76,27 @@ TEST(UnattendedRun, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
                            QStringLiteral("pedidosftp.lock")}));
 
     // An order sent again is deleted on the server and neither booked nor archived twice; an
-    // empty file and an order with a product the ERP lacks fail the run without stopping it: the
-    // empty one waits in the local folder, the other is booked without the product, and standard
-    // error names both.
+    // order with a product the ERP lacks is booked without it, and the run fails naming it.
     server.writeFile(QStringLiteral("pedidos/") + oddName, odd);
-    server.writeFile(QStringLiteral("pedidos/A_VAZIO.txt"), QByteArray());
     server.writeFile(QStringLiteral("pedidos/PED104.txt"), rig::orderFile(104).replace("7891234000026", "7899999000013"));
     r = program.run();
-    ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
     EXPECT_TRUE(r.out.contains(QStringLiteral("Já recebido: ") + oddName)) << rig::describe(r);
-    EXPECT_TRUE(r.err.contains(QRegularExpression(QStringLiteral("^\\[ERRO\\] A_VAZIO.txt"), QRegularExpression::MultilineOption)))
-        << rig::describe(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("7899999000013"))) << rig::describe(r);
+    EXPECT_EQ(contents(program.archive()).size(), 5);
+
+    // A file that cannot be read as an order fails the run without stopping it: it waits in the
+    // local folder, standard error names it, and the order after it is booked.
+    server.writeFile(QStringLiteral("pedidos/A_VAZIO.txt"), QByteArray());
+    server.writeFile(QStringLiteral("pedidos/PED105.txt"), rig::orderFile(105));
+    r = program.run();
+    EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("[ERRO] A_VAZIO.txt"))) << rig::describe(r);
     EXPECT_EQ(QDir(server.path(QStringLiteral("pedidos"))).entryList(QDir::Files), QStringList());
     EXPECT_EQ(program.localFiles(), QStringList{QStringLiteral("A_VAZIO.txt")});
-    EXPECT_EQ(contents(program.archive()).size(), 5);
-    EXPECT_EQ(rig::bookedOrders(db), (rig::BookedOrders{{100, {1, 2}}, {101, {1, 2}}, {102, {1, 3}}, {104, {1, 1}}}));
+    EXPECT_EQ(contents(program.archive()).size(), 6);
+    EXPECT_EQ(rig::bookedOrders(db),
+              (rig::BookedOrders{{100, {1, 2}}, {101, {1, 2}}, {102, {1, 3}}, {104, {1, 1}}, {105, {1, 2}}}));
 
     // Another run holds the lock: this one ends at once, saying so, and touches nothing.
     server.writeFile(QStringLiteral("pedidos/PED106.txt"), rig::orderFile(106));
@@ -108,16 +112,19 @@ TEST(UnattendedRun, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     EXPECT_FALSE(r.out.contains(QStringLiteral("Pedidos:"))) << rig::describe(r);
     EXPECT_TRUE(server.exists(QStringLiteral("pedidos/PED106.txt")));
     EXPECT_EQ(program.localFiles(), QStringList{QStringLiteral("A_VAZIO.txt")});
-    EXPECT_EQ(rig::bookedOrders(db).size(), 4);
+    EXPECT_EQ(rig::bookedOrders(db).size(), 5);
 
     // Started in its own folder: its files there (settings, executable, lock) are no stray
-    // downloads, and its orders are booked and archived there.
+    // downloads, its orders are booked and archived there, and a stray file is a warning on
+    // standard error that does not fail the run.
     testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("PED107.txt")), rig::orderFile(107));
+    testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("NOTA.csv")), "x");
     r = program.run({{}, program.appFolder(), {}, {}});
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    EXPECT_EQ(r.err, QString());
-    EXPECT_EQ(QDir(program.appFolder()).entryList({QStringLiteral("*.txt")}, QDir::Files), QStringList());
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("[AVISO] Atenção: ")) && r.err.endsWith(QStringLiteral("NOTA.csv\n"))
+                && r.err.count(QLatin1Char('\n')) == 1)
+        << rig::describe(r);
     EXPECT_EQ(QDir(QDir(program.appFolder()).filePath(QStringLiteral("importados"))).entryList(QDir::Files),
               (QStringList{QStringLiteral("PED106.txt"), QStringLiteral("PED107.txt")}));
-    EXPECT_EQ(rig::bookedOrders(db).size(), 6);
+    EXPECT_EQ(rig::bookedOrders(db).size(), 7);
 }
