@@ -1,19 +1,13 @@
-// Unattended runs stopped at many points and started again: killed with SIGKILL (power cut,
-// operator, out-of-memory killer) in the download walk, the booking and the archiving, and left
-// without their FTP server in the middle of the walk. Then a run to the end. No order may be lost,
-// booked twice or half, no file may sit in "importados" twice or half, and nothing may be left
-// behind. The points are found by watching the file system and the run's log lines.
-#include "support/ftp_server.h"
-#include "support/test_database.h"
+// Unattended runs stopped anywhere and started again: left without their server in the middle of
+// a download, then killed with SIGKILL (power cut, operator, out-of-memory killer) in the
+// download walk, the booking and the archiving, then run to the end. No order may be lost, booked
+// twice or half, no file may sit in "importados" twice or half. The points are found by watching
+// the file system and the run's log lines.
 #include "support/unattended_rig.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
-#include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -23,49 +17,28 @@ struct Order {
     QByteArray data;
 };
 
-QString names(const QStringList& list) { return list.join(QLatin1Char(' ')); }
-
-QList<QByteArray> contents(const QString& folder, const QStringList& files)
+// After a stop: every order file locally or in the archive is a whole order, every order is whole
+// somewhere, and what the ERP holds of an order is all of it, once, or nothing.
+void expectNothingLost(const QMap<QString, Order>& orders, const rig::Program& program, const PyFtpServer& server,
+                       const testdb::FirebirdTestDatabase& db)
 {
-    QList<QByteArray> out;
-    for (const QString& name : files) {
-        QFile f(QDir(folder).filePath(name));
-        if (f.open(QIODevice::ReadOnly))
-            out << f.readAll();
-    }
-    return out;
-}
-
-// After a stop: every file under an order's name locally or in the archive is a whole order,
-// every order is whole somewhere (on the server, in the local folder, in the archive), and what
-// the ERP holds of an order is all of it, once, or nothing.
-void expectNothingLost(const QMap<QString, Order>& orders, const rig::ProgramFolders& folders,
-                       const FtpServerFixture& server, const testdb::FirebirdTestDatabase& db)
-{
-    QStringList local;
-    for (const QString& name : folders.localFiles())
-        if (!name.endsWith(QLatin1String(".part")))
-            local << name;
-    QList<QByteArray> whole;
+    QList<QByteArray> whole, present;
     for (const Order& o : orders)
         whole << o.data;
-    QList<QByteArray> present = contents(folders.localFolder(), local);
-    present += contents(folders.archiveFolder(), folders.archivedFiles());
+    for (const QString& name : program.localFiles())
+        if (!name.endsWith(QLatin1String(".part")))
+            present << testutil::readFile(QDir(program.local()).filePath(name));
+    for (const QString& name : program.archivedFiles())
+        present << testutil::readFile(QDir(program.archive()).filePath(name));
     for (const QByteArray& data : present)
         EXPECT_TRUE(whole.contains(data)) << "a file that is no whole order: " << data.left(60).toStdString();
-    for (auto it = orders.cbegin(); it != orders.cend(); ++it) {
-        const bool onServer = server.readFile(QStringLiteral("pedidos/") + it.key()) == it->data;
-        EXPECT_TRUE(onServer || present.contains(it->data)) << it.key().toStdString() << " lost";
-    }
-    auto probe = db.connect();
-    const QMap<int, rig::Booked> booked = rig::bookedOrders(*probe);
-    for (auto it = booked.cbegin(); it != booked.cend(); ++it) {
-        int items = -1;
-        for (const Order& o : orders)
-            if (o.number == it.key())
-                items = o.items;
-        EXPECT_EQ(it.value(), (rig::Booked{1, items})) << "order " << it.key();
-    }
+    for (auto it = orders.cbegin(); it != orders.cend(); ++it)
+        EXPECT_TRUE(server.readFile(QStringLiteral("pedidos/") + it.key()) == it->data || present.contains(it->data))
+            << it.key().toStdString() << " lost";
+    const rig::BookedOrders booked = rig::bookedOrders(db);
+    for (const Order& o : orders)
+        if (booked.contains(o.number))
+            EXPECT_EQ(booked[o.number], (rig::Booked{1, o.items})) << "order " << o.number;
 }
 
 } // namespace
@@ -82,74 +55,66 @@ TEST(FaultsKill, RunsStoppedAnywhereLoseAndDoubleNothing)
     for (auto it = orders.cbegin(); it != orders.cend(); ++it)
         server.writeFile(QStringLiteral("pedidos/") + it.key(), it->data);
     testdb::FirebirdTestDatabase db;
-    rig::ProgramFolders folders;
-    ASSERT_TRUE(folders.ok()) << folders.error().toStdString();
-    folders.writeFtpIni(server, QStringLiteral("pedidos"));
-    db.writeZeltoIni(folders.appFolder());
+    rig::Program program;
+    ASSERT_EQ(program.error(), QString());
+    program.writeFtpIni(server);
+    db.writeZeltoIni(program.appFolder());
 
     // The server goes away while a file comes in: the run ends by itself, reporting it.
     {
-        rig::ProgramRun run(folders);
-        ASSERT_TRUE(run.waitUntil([&] { return folders.hasPartFile(); }, 30000)) << run.output().toStdString();
+        rig::Run run(program);
+        ASSERT_TRUE(run.waitUntil([&] { return program.hasPartFile(); }, 30000)) << run.output().toStdString();
         server.stop();
-        const rig::ProgramResult cut = run.finish(60000);
+        const rig::Result cut = run.finish(60000);
         ASSERT_TRUE(cut.finished) << "the run hung after the server went away";
-        EXPECT_EQ(cut.exitCode, 1) << cut.err.toStdString();
+        EXPECT_EQ(cut.exitCode, 1) << rig::describe(cut);
         ASSERT_TRUE(server.restart()) << server.error().toStdString();
-        expectNothingLost(orders, folders, server, db);
-        EXPECT_FALSE(folders.hasPartFile()) << names(folders.localFiles()).toStdString();
+        expectNothingLost(orders, program, server, db);
+        EXPECT_FALSE(program.hasPartFile()) << program.localFiles().join(' ').toStdString();
     }
 
     // Killed at each of these points, in this order (each one needs what the runs before left).
     const auto localOrderFile = [&] {
-        for (const QString& name : folders.localFiles())
-            if (name.endsWith(QLatin1String(".txt")))
-                return true;
-        return false;
+        return !program.localFiles().filter(QRegularExpression(QStringLiteral("\\.txt$"))).isEmpty();
     };
     const struct {
         const char* where;
-        std::function<bool(rig::ProgramRun&)> reached;
+        std::function<bool(rig::Run&)> reached;
         int delayMs = 0;
     } points[] = {
         // A download under way: the server held still so that it stays under way.
-        {"download", [&](rig::ProgramRun&) { return folders.hasPartFile() && (server.pause(), true); }},
+        {"download", [&](rig::Run&) { return program.hasPartFile() && (server.pause(), true); }},
         // The folder listed again to check the sizes: every file is a ".part".
-        {"between the passes", [&](rig::ProgramRun& run) { return run.output().count("Comando: dir") >= 3; }},
+        {"between the passes", [&](rig::Run& run) { return run.output().count("Comando: dir") >= 3; }},
         // Some ".part" got its name; the server held still before its delete.
-        {"named, not deleted", [&](rig::ProgramRun&) { return localOrderFile() && (server.pause(), true); }},
-        {"deleting", [&](rig::ProgramRun& run) { return run.output().contains("Comando: delete"); }},
-        {"booking", [&](rig::ProgramRun& run) { return run.output().contains("Importando A_GRANDE.txt"); }, 300},
-        {"archiving", [&](rig::ProgramRun&) { return !folders.archivedFiles().isEmpty(); }},
+        {"named, not deleted", [&](rig::Run&) { return localOrderFile() && (server.pause(), true); }},
+        {"deleting", [&](rig::Run& run) { return run.output().contains("Comando: delete"); }},
+        {"booking", [&](rig::Run& run) { return run.output().contains("Importando A_GRANDE.txt"); }, 300},
+        {"archiving", [&](rig::Run&) { return !program.archivedFiles().isEmpty(); }},
     };
     for (const auto& point : points) {
         SCOPED_TRACE(point.where);
-        rig::ProgramRun run(folders);
+        rig::Run run(program);
         const bool reached = run.waitUntil([&] { return point.reached(run); }, 60000);
-        if (point.delayMs > 0)
-            QThread::msleep(static_cast<unsigned long>(point.delayMs));
+        QThread::msleep(static_cast<unsigned long>(point.delayMs));
         EXPECT_TRUE(reached && run.running()) << "the run ended before the point: " << run.output().toStdString();
         run.kill();
         server.resume();
-        EXPECT_TRUE(rig::runLockIsFree(folders.appFolder())) << "the killed run still holds the lock";
-        expectNothingLost(orders, folders, server, db);
+        EXPECT_TRUE(rig::runLockIsFree(program.appFolder())) << "the killed run still holds the lock";
+        expectNothingLost(orders, program, server, db);
     }
 
-    // The run to the end: every order booked once, whole; its file archived once, whole;
+    // The run to the end: every order booked once, whole; its file archived once, byte for byte;
     // nothing left on the server or in the local folder.
-    const rig::ProgramResult r = rig::runProgram(folders);
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(folders.localFiles(), QStringList()) << names(folders.localFiles()).toStdString();
-    EXPECT_EQ(folders.archivedFiles(), orders.keys());
-    QMap<int, rig::Booked> expected;
+    const rig::Result r = program.run();
+    EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
+    EXPECT_EQ(program.localFiles(), QStringList());
+    EXPECT_EQ(program.archivedFiles(), orders.keys());
+    rig::BookedOrders expected;
     for (auto it = orders.cbegin(); it != orders.cend(); ++it) {
         expected.insert(it->number, rig::Booked{1, it->items});
-        QFile archived(QDir(folders.archiveFolder()).filePath(it.key()));
-        EXPECT_TRUE(archived.open(QIODevice::ReadOnly) && archived.readAll() == it->data) << it.key().toStdString();
+        EXPECT_EQ(testutil::readFile(QDir(program.archive()).filePath(it.key())), it->data) << it.key().toStdString();
     }
     EXPECT_EQ(QDir(server.path(QStringLiteral("pedidos"))).entryList(QDir::Files), QStringList());
-    auto probe = db.connect();
-    EXPECT_EQ(rig::bookedOrders(*probe), expected);
-    EXPECT_TRUE(rig::runLockIsFree(folders.appFolder()));
+    EXPECT_EQ(rig::bookedOrders(db), expected);
 }
