@@ -28,7 +28,8 @@ using Reply = FakeTransferControl::Reply;
 template <class Control = FakeTransferControl>
 struct WindowRig {
     QTemporaryDir appFolder, tmp;
-    QString folder = tmp.path();
+    // One level down, so a name with "../" that slipped through stays inside the test's folder.
+    QString folder = tmp.path() + QStringLiteral("/local");
     FakeDialogs dialogs;
     FixedClock clock;
     Control control;
@@ -36,6 +37,7 @@ struct WindowRig {
 
     WindowRig()
     {
+        QDir().mkpath(folder);
         EXPECT_TRUE(app->localLists().setPath(folder));
         w().txtAddress->setText(QStringLiteral("ftp.loja.com.br"));
         if constexpr (std::is_same_v<Control, FakeTransferControl>) {

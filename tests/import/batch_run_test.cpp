@@ -140,17 +140,22 @@ TEST(Batch, AMalformedFileIsReportedOnceAndStaysWhileTheOthersAreBooked)
     rig.order("C.txt", 203);
     // A download a stopped run left: never booked, and no warning (its order is on the server).
     rig.write("D.txt.part", {"NumeroPedido: 204"});
+    // An order whose new customer cannot be found again (a trigger renames it): not booked.
+    rig.write("E.txt", {"NumeroPedido: 205", "NomeCliente: Sem Codigo"});
+    rig.db.execute("create trigger rename_new for interveniente before insert as begin "
+                   "if (new.innome = 'SEM CODIGO') then new.innome = 'SEM CODIGO *'; end");
     const QByteArray bad = rig.bytes("B.txt");
 
     const BatchSummary s = rig.run();
     EXPECT_EQ(s.booked, 2);
     EXPECT_EQ(s.failed, 1);
-    EXPECT_EQ(s.failedFiles, QStringList{"B.txt"});
+    EXPECT_EQ(s.notBooked, 1);
+    EXPECT_EQ(s.failedFiles, QStringList({"B.txt", "E.txt"}));
     EXPECT_FALSE(s.success());
-    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 1 com falha"));
-    ASSERT_EQ(rig.report.criticals.size(), 1);
+    EXPECT_EQ(s.summaryLine(), QStringLiteral("Pedidos: 2 importados, 0 com produtos faltando, 0 já importados, 2 com falha"));
+    ASSERT_EQ(rig.report.criticals.size(), 2);
     EXPECT_TRUE(rig.report.criticals[0].startsWith("B.txt, linha 3: ")) << rig.report.criticals[0].toStdString();
-    EXPECT_EQ(rig.listing(), QStringList({"B.txt", "D.txt.part"}));
+    EXPECT_EQ(rig.listing(), QStringList({"B.txt", "D.txt.part", "E.txt"}));
     EXPECT_TRUE(s.otherFiles.isEmpty()) << s.otherFiles.join(' ').toStdString();
     EXPECT_EQ(rig.bytes("B.txt"), bad);
     EXPECT_TRUE(rig.exists("importados/A.txt") && rig.exists("importados/C.txt"));

@@ -1,8 +1,8 @@
 #include "support/ftp_server.h"
 
-#include <QDeadlineTimer>
 #include "support/loopback.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
 
 // Passive ports for a control port, the same rule as the python launcher uses.
 int passiveBase(int port) { return 10000 + (port % 400) * 50; }
@@ -68,8 +67,6 @@ QString FtpServerFixture::address() const
 }
 
 QString FtpServerFixture::root() const { return dir_.path() + QStringLiteral("/root"); }
-
-qint64 FtpServerFixture::pid() const { return process_ ? process_->processId() : 0; }
 
 QString FtpServerFixture::logPath() const { return dir_.path() + QStringLiteral("/server.log"); }
 
@@ -206,7 +203,6 @@ bool PyFtpServer::launch()
         QStringLiteral("--root"), root(),
         QStringLiteral("--user"), options_.user,
         QStringLiteral("--password"), options_.password,
-        QStringLiteral("--passive"), QStringLiteral("auto"),
         QStringLiteral("--log"), logPath(),
     };
     if (options_.tls)
@@ -222,8 +218,6 @@ bool PyFtpServer::launch()
         args << QStringLiteral("--mute");
     if (options_.lieSizeBy > 0)
         args << QStringLiteral("--lie-size") << QString::number(options_.lieSizeBy);
-    for (const QString& name : options_.listExtraNames)
-        args << QStringLiteral("--list-extra=") + name;
     if (!options_.dropAfterCommand.isEmpty())
         args << QStringLiteral("--drop-after") << options_.dropAfterCommand;
     process_->setProcessChannelMode(QProcess::SeparateChannels);

@@ -9,11 +9,9 @@
 //   ...
 //   EXPECT_EQ(server.loginCount(), 1);
 //
-// PyFtpServer options: explicit TLS with a self-signed certificate for 127.0.0.1 (certFile() is
-// the CA to trust), an idle time-out of the control connection, throttled data transfers, or a
-// "mute" server that accepts connections and never answers, or one that reports wrong sizes, or
-// one that lists hostile names that are not on disk, or one that loses the reply to a command. Passive ports come from a range
-// derived from the control port, so servers of tests running side by side do not collide.
+// PyFtpServer options: explicit TLS with a self-signed certificate (certFile() is the CA to
+// trust), an idle time-out, throttled transfers, a "mute" server that never answers, wrong
+// sizes, a lost reply. Passive ports come from a range derived from the control port.
 //
 // VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
 // in a system user created on first use (tests run as root); isRunning() is false and
@@ -40,7 +38,6 @@ public:
     QString user() const { return user_; }
     QString password() const { return password_; }
     QString root() const;                 // the folder served (login folder)
-    qint64 pid() const;
 
     QString logText() const;
     int loginCount() const;               // successful logins so far (from the log)
@@ -95,9 +92,6 @@ public:
         int throttleBytesPerSec = 0;    // 0: full speed
         bool mute = false;              // accepts and never answers
         int lieSizeBy = 0;              // SIZE reports this many bytes more than a file has
-        // Names every folder listing (LIST and MLSD) shows besides the real entries, such as
-        // "../evil.txt" or "a/b.txt", which no file on disk can be named.
-        QStringList listExtraNames;
         // A command word ("DELE", "RETR"): the first such command is carried out, and the
         // connection closed without a reply.
         QString dropAfterCommand;

@@ -7,16 +7,13 @@ accepts connections, and logs every command (DEBUG) to --log.
 Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed certificate for
 127.0.0.1, or --cert-name, written to --cert; --cert-expired makes one that expired), an idle time-out for the control connection (--idle-timeout),
 throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
-connections and never answers (--mute), to stand for a server that hangs, and hostile names
-(--list-extra NAME, repeatable) that every LIST and MLSD of a folder shows besides its real
-entries, such as "../evil.txt" or "a/b.txt", which no file on disk can be named, and a command
+connections and never answers (--mute), to stand for a server that hangs, and a command
 whose reply is lost (--drop-after WORD): the first time it comes, the server carries it out
 and closes the connection without replying. A refused login is answered after 0.2 s (pyftpdlib
 waits 3 s).
 """
 import argparse
 import logging
-import os
 import socket
 import sys
 import time
@@ -66,7 +63,6 @@ def main():
     p.add_argument("--root", required=True)
     p.add_argument("--user", required=True)
     p.add_argument("--password", required=True)
-    p.add_argument("--passive", default="")  # "first-last"
     p.add_argument("--log", default="")
     p.add_argument("--tls", action="store_true")
     p.add_argument("--cert", default="")
@@ -76,7 +72,6 @@ def main():
     p.add_argument("--throttle", type=int, default=0)
     p.add_argument("--mute", action="store_true")
     p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
-    p.add_argument("--list-extra", action="append", default=[])  # names added to every listing
     p.add_argument("--drop-after", default="")  # a command word: carried out once without a reply
     a = p.parse_args()
 
@@ -153,34 +148,6 @@ def main():
                 del self.respond
         Handler.ftp_SIZE = ftp_SIZE
 
-    if a.list_extra:
-        from pyftpdlib.filesystems import AbstractedFS
-        extra = list(a.list_extra)
-
-        class ListsExtraNames(AbstractedFS):
-            # Folder listings carry the extra names after the real ones. A name whose joined
-            # path stands for a real file (say "../evil.txt" with evil.txt one folder up) is
-            # shown with that file's facts; any other gets those of an empty regular file.
-            def listdir(self, path):
-                names = super().listdir(path)
-                return names + [n for n in extra if n not in names]
-
-            def _fake_stat(self, path, real):
-                try:
-                    return real(path)
-                except OSError:
-                    if not any(path.endswith(os.sep + n) for n in extra):
-                        raise
-                    now = int(time.time())
-                    return os.stat_result((0o100644, 0, 0, 1, os.getuid(), os.getgid(), 0, now, now, now))
-
-            def lstat(self, path):
-                return self._fake_stat(path, super().lstat)
-
-            def stat(self, path):
-                return self._fake_stat(path, super().stat)
-        Handler.abstracted_fs = ListsExtraNames
-
     if a.drop_after:
         word = a.drop_after.upper()
         carried_out = getattr(Handler, "ftp_" + word)
@@ -205,14 +172,10 @@ def main():
         Handler.timeout = a.idle_timeout
     server = FTPServer(("127.0.0.1", a.port), Handler)
     port = server.address[1]
-    if a.passive == "auto":
-        # Derived from the control port, so servers of tests running side by side rarely
-        # share a range (pyftpdlib moves on to another port of the range when one is taken).
-        first = 10000 + (port % 400) * 50
-        Handler.passive_ports = range(first, first + 50)
-    elif a.passive:
-        first, last = (int(x) for x in a.passive.split("-"))
-        Handler.passive_ports = range(first, last + 1)
+    # Passive ports derived from the control port, so servers of tests running side by side
+    # rarely share a range (pyftpdlib moves on to another port of the range when one is taken).
+    first = 10000 + (port % 400) * 50
+    Handler.passive_ports = range(first, first + 50)
     print("READY %d" % port, flush=True)
     # A bounded poll lets pyftpdlib run its timers (the idle time-out) on a quiet server.
     server.serve_forever(timeout=0.2, handle_exit=True)
