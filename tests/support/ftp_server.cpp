@@ -43,8 +43,6 @@ QList<pid_t> processTree(pid_t root)
 
 } // namespace
 
-// ------------------------------------------------------------------ FtpServerFixture
-
 FtpServerFixture::FtpServerFixture(QString user, QString password)
     : user_(std::move(user)), password_(std::move(password))
 {
@@ -55,10 +53,7 @@ FtpServerFixture::FtpServerFixture(QString user, QString password)
 
 FtpServerFixture::~FtpServerFixture() = default;
 
-bool FtpServerFixture::isRunning() const
-{
-    return process_ && process_->state() == QProcess::Running;
-}
+bool FtpServerFixture::isRunning() const { return process_ && process_->state() == QProcess::Running; }
 
 QString FtpServerFixture::address() const
 {
@@ -73,15 +68,10 @@ QString FtpServerFixture::logPath() const { return dir_.path() + QStringLiteral(
 QString FtpServerFixture::logText() const
 {
     QFile f(logPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-int FtpServerFixture::loginCount() const
-{
-    return int(logText().count(loginMarker()));
-}
+int FtpServerFixture::loginCount() const { return int(logText().count(loginMarker())); }
 
 int FtpServerFixture::commandCount(const QString& word) const
 {
@@ -110,26 +100,18 @@ void FtpServerFixture::stop()
     process_.reset();
 }
 
-bool FtpServerFixture::restart()
-{
-    stop();
-    return launch();
-}
-
-void FtpServerFixture::pause()
+void FtpServerFixture::signalAll(int signal)
 {
     if (isRunning()) {
         for (pid_t pid : processTree(pid_t(process_->processId())))
-            ::kill(pid, SIGSTOP);
+            ::kill(pid, signal);
     }
 }
 
-void FtpServerFixture::resume()
+void FtpServerFixture::giveToOwner(const QString& file) const
 {
-    if (isRunning()) {
-        for (pid_t pid : processTree(pid_t(process_->processId())))
-            ::kill(pid, SIGCONT);
-    }
+    if (ownerUid_ >= 0 && ::chown(QFile::encodeName(file).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
+        qWarning("chown %s failed", qPrintable(file));
 }
 
 QString FtpServerFixture::path(const QString& rel) const { return root() + QLatin1Char('/') + rel; }
@@ -140,8 +122,7 @@ void FtpServerFixture::makeFolder(const QString& rel) const
     for (const QString& part : rel.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         sofar += QLatin1Char('/') + part;
         QDir().mkdir(sofar);
-        if (ownerUid_ >= 0 && ::chown(QFile::encodeName(sofar).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
-            qWarning("chown %s failed", qPrintable(sofar));
+        giveToOwner(sofar);
     }
 }
 
@@ -154,8 +135,7 @@ void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) con
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(data);
     f.close();
-    if (ownerUid_ >= 0 && ::chown(QFile::encodeName(path(rel)).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
-        qWarning("chown %s failed", qPrintable(path(rel)));
+    giveToOwner(path(rel));
 }
 
 void FtpServerFixture::appendFile(const QString& rel, const QByteArray& data) const
@@ -173,8 +153,6 @@ QByteArray FtpServerFixture::readFile(const QString& rel) const
 
 bool FtpServerFixture::exists(const QString& rel) const { return QFileInfo::exists(path(rel)); }
 
-// ------------------------------------------------------------------ PyFtpServer
-
 PyFtpServer::PyFtpServer() : PyFtpServer(Options{}) {}
 
 PyFtpServer::PyFtpServer(const Options& options)
@@ -189,10 +167,7 @@ PyFtpServer::~PyFtpServer() { stop(); }
 
 QString PyFtpServer::certFile() const { return dir_.path() + QStringLiteral("/cert.pem"); }
 
-QString PyFtpServer::loginMarker() const
-{
-    return QStringLiteral("USER '%1' logged in.").arg(options_.user);
-}
+QString PyFtpServer::loginMarker() const { return QStringLiteral("USER '%1' logged in.").arg(options_.user); }
 
 bool PyFtpServer::launch()
 {
@@ -246,8 +221,6 @@ bool PyFtpServer::launch()
     error_.clear();
     return true;
 }
-
-// ------------------------------------------------------------------ VsftpdServer
 
 namespace {
 const char* const kSystemUser = "pedftp";

@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <memory>
 
 class QProcess;
@@ -44,9 +45,9 @@ public:
     int commandCount(const QString& word) const; // commands received with this word ("USER")
 
     void stop();
-    bool restart();                       // same port, same folder
-    void pause();                         // SIGSTOP to the server and its children: it stops answering
-    void resume();                        // SIGCONT
+    bool restart() { stop(); return launch(); }   // same port, same folder
+    void pause() { signalAll(SIGSTOP); }  // the server and its children stop answering
+    void resume() { signalAll(SIGCONT); }
 
     // Files below root(); `rel` uses "/" and may name sub folders (created as needed).
     QString path(const QString& rel) const;
@@ -69,6 +70,8 @@ protected:
     bool startDaemon(const QString& program, const QStringList& arguments);
     virtual bool launch() = 0;
     QString logPath() const;
+    void signalAll(int signal);
+    void giveToOwner(const QString& file) const;
     virtual QString loginMarker() const = 0;
     virtual QString commandMarker(const QString& word) const = 0;
 
