@@ -11,12 +11,7 @@
 namespace rig {
 
 namespace {
-
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
+QStringList filesIn(const QString& folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 } // namespace
 
 Program::Program()
@@ -38,17 +33,11 @@ void Program::writeFtpIni(const FtpServerFixture& server, const QString& remoteF
                   .toUtf8());
 }
 
-QByteArray Program::ftpIni() const
-{
-    QFile ini(QDir(app_.path()).filePath(QStringLiteral("ftp.ini")));
-    return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
-}
+QByteArray Program::ftpIni() const { return testutil::readFile(QDir(app_.path()).filePath(QStringLiteral("ftp.ini"))); }
 
 void Program::writeLocal(const QString& name, const QByteArray& data) const
 {
-    QFile f(QDir(local()).filePath(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
+    testutil::writeFile(QDir(local()).filePath(name), data);
 }
 
 QStringList Program::localFiles() const { return filesIn(local()); }
@@ -76,11 +65,7 @@ Run::Run(const Program& program, const Launch& launch) : process_(std::make_uniq
     process_->waitForStarted(10000);
 }
 
-Run::~Run()
-{
-    if (running())
-        kill();
-}
+Run::~Run() { if (running()) kill(); }
 
 bool Run::running() const { return process_->state() == QProcess::Running; }
 
