@@ -72,6 +72,8 @@ TEST(CurlSftp, RefusedHostKeysAndAWrongPasswordAreTriedOnce)
     EXPECT_FALSE(sftp.run("dir"));
     EXPECT_TRUE(sftp.info().contains("não é conhecida")) << sftp.info().toStdString();
     EXPECT_TRUE(sftp.info().contains("ssh-ed25519 " + server.fingerprint())) << sftp.info().toStdString();
+    EXPECT_TRUE(sftp.info().contains(QString("ssh-keyscan -p %1 127.0.0.1 >> '%2'").arg(server.port()).arg(knownHosts)))
+        << sftp.info().toStdString();
     EXPECT_FALSE(sftp.run("pwd"));
     EXPECT_EQ(sftp.states, QList<int>{11}) << "no second connection";
     EXPECT_TRUE(sftp.control.ServerNotTrusted());

@@ -28,8 +28,6 @@ TEST(AppWindow, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
                       .join('|'),
                   c.window);
     }
-    // A folder given with its separator ends in one.
-    EXPECT_EQ(AppWindow(rig.control, rig.dialogs, rig.clock, rig.appFolder.path() + "/").applicationFolder(), rig.appFolder.path() + "/");
 }
 
 // Saving asks first, keeps the seller code read at start-up; a value that cannot be written is

@@ -3,7 +3,7 @@
 // download walk, the booking and the archiving, then run to the end. No order may be lost, booked
 // twice or half, no file may sit in "importados" twice or half. The points are found by watching
 // the file system and the run's log lines.
-#include "support/unattended_rig.h"
+#include "unattended_test.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -43,10 +43,8 @@ void expectNothingLost(const QMap<QString, Order>& orders, const rig::Program& p
 
 } // namespace
 
-TEST(FaultsKill, RunsStoppedAnywhereLoseAndDoubleNothing)
+TEST_F(Unattended, RunsStoppedAnywhereLoseAndDoubleNothing)
 {
-    PyFtpServer server;
-    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
     // A big order (its booking takes a while) and small ones.
     QMap<QString, Order> orders;
     orders.insert(QStringLiteral("A_GRANDE.txt"), Order{601, 3000, rig::orderFile(601, 3000)});
@@ -54,11 +52,6 @@ TEST(FaultsKill, RunsStoppedAnywhereLoseAndDoubleNothing)
         orders.insert(QStringLiteral("PED%1.txt").arg(n), Order{n, n % 3 + 1, rig::orderFile(n, n % 3 + 1)});
     for (auto it = orders.cbegin(); it != orders.cend(); ++it)
         server.writeFile(QStringLiteral("pedidos/") + it.key(), it->data);
-    testdb::FirebirdTestDatabase db;
-    rig::Program program;
-    ASSERT_EQ(program.error(), QString());
-    program.writeFtpIni(server);
-    db.writeZeltoIni(program.appFolder());
 
     // The server goes away while a file comes in: the run ends by itself, reporting it.
     {
