@@ -36,9 +36,10 @@ void expectNothingLost(const QMap<QString, Order>& orders, const rig::Program& p
         EXPECT_TRUE(server.readFile(QStringLiteral("pedidos/") + it.key()) == it->data || present.contains(it->data))
             << it.key().toStdString() << " lost";
     const rig::BookedOrders booked = rig::bookedOrders(db);
-    for (const Order& o : orders)
+    for (const Order& o : orders) {
         if (booked.contains(o.number))
             EXPECT_EQ(booked[o.number], (rig::Booked{1, o.items})) << "order " << o.number;
+    }
 }
 
 } // namespace
