@@ -37,8 +37,9 @@ void expectNothingLost(const QMap<QString, Order>& orders, const rig::Program& p
             << it.key().toStdString() << " lost";
     const rig::BookedOrders booked = rig::bookedOrders(db);
     for (const Order& o : orders) {
-        if (booked.contains(o.number))
+        if (booked.contains(o.number)) {
             EXPECT_EQ(booked[o.number], (rig::Booked{1, o.items})) << "order " << o.number;
+        }
     }
 }
 
