@@ -13,6 +13,9 @@ QString failureLead(int curlCode, int osErrno, int replyCode, const FtpServerAdd
 {
     const QString kind = address.sftp ? QStringLiteral("SFTP") : QStringLiteral("FTP");
     const QString server = kind + QLatin1Char(' ') + address.hostAndPort();
+    const QString refused = QStringLiteral("Usuário ou senha recusados pelo servidor %1").arg(server);
+    const QString notThere = QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor %1").arg(server);
+    const QString dropped = QStringLiteral("A conexão com o servidor %1 caiu").arg(server);
     switch (curlCode) {
     case CURLE_COULDNT_RESOLVE_HOST:
         return QStringLiteral("Servidor %1 não encontrado: %2").arg(kind, address.host);
@@ -24,7 +27,7 @@ QString failureLead(int curlCode, int osErrno, int replyCode, const FtpServerAdd
     case CURLE_FTP_ACCEPT_TIMEOUT:
         return QStringLiteral("Tempo esgotado aguardando o servidor %1").arg(server);
     case CURLE_LOGIN_DENIED:
-        return QStringLiteral("Usuário ou senha recusados pelo servidor %1").arg(server);
+        return refused;
     case CURLE_PEER_FAILED_VERIFICATION:
         return QStringLiteral("O certificado TLS do servidor %1 não é confiável").arg(server);
     case CURLE_SSL_CONNECT_ERROR:
@@ -36,13 +39,13 @@ QString failureLead(int curlCode, int osErrno, int replyCode, const FtpServerAdd
     }
     switch (replyCode) {
     case 530:
-        return QStringLiteral("Usuário ou senha recusados pelo servidor %1").arg(server);
+        return refused;
     case 450:
     case 550:
     case 553:
-        return QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor %1").arg(server);
+        return notThere;
     case 421:
-        return QStringLiteral("A conexão com o servidor %1 caiu").arg(server);
+        return dropped;
     default:
         break;
     }
@@ -51,12 +54,12 @@ QString failureLead(int curlCode, int osErrno, int replyCode, const FtpServerAdd
     case CURLE_REMOTE_ACCESS_DENIED:
     case CURLE_FTP_COULDNT_RETR_FILE:
     case CURLE_UPLOAD_FAILED:
-        return QStringLiteral("Arquivo ou pasta não encontrado, ou sem permissão, no servidor %1").arg(server);
+        return notThere;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
-        return QStringLiteral("A conexão com o servidor %1 caiu").arg(server);
+        return dropped;
     default:
         break;
     }
