@@ -1,34 +1,22 @@
 // The import batch over a real local folder and a real Firebird database: which files are
 // booked, how they are archived, what stays behind and what the summary says.
+#include "erp_fixture.h"
 #include "import/batch.h"
-#include "support/fixed_clock.h"
-#include "support/test_database.h"
-#include "support/test_util.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 // The batch as the window runs it over a local folder of its own, with the database's folder as
-// the application folder (Zelto.ini there).
-class BatchRig {
+// the application folder (Zelto.ini there); the batch opens the ERP session itself.
+class BatchRig : public ErpSession {
 public:
-    testdb::FirebirdTestDatabase db;
     QTemporaryDir local;
-    ImportState state;
-    RecordingReport report;
-    FixedClock clock;
     int ftpIniWrites = 0, opens = 0, refreshes = 0;
     bool failIniWrite = false;
 
-    BatchRig()
-    {
-        db.writeZeltoIni(db.folder());
-        state.sellerCode = QStringLiteral("2");
-    }
+    BatchRig() { state.sellerCode = QStringLiteral("2"); }
 
     QString path(const QString& name) const { return QDir(local.path()).filePath(name); }
     bool exists(const QString& name) const { return QFile::exists(path(name)); }
