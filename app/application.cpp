@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -31,13 +32,32 @@ QByteArray privateFolder(const QByteArray& path)
 
 } // namespace
 
+bool displayNamed()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        return platform != "offscreen" && platform != "minimal";
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void quietQtLogging()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+}
+
+QString executableFolder()
+{
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+}
+
 void prepareToolkit()
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
         qputenv("QT_QPA_PLATFORM", display ? "xcb;offscreen" : "offscreen");
     }
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+    quietQtLogging();
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         QByteArray folder = privateFolder(QFile::encodeName(QDir::tempPath()) + "/pedidosftp-runtime-"
                                           + QByteArray::number(::getuid()));
@@ -80,18 +100,8 @@ QString describeCurrentException()
     }
 }
 
-PedidosApplication::PedidosApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
-    , headless_(QGuiApplication::platformName() == QLatin1String("offscreen"))
+PedidosApplication::PedidosApplication(int& argc, char** argv) : GuardedApplication<QApplication>(argc, argv)
 {
+    showsBoxes_ = QGuiApplication::platformName() != QLatin1String("offscreen");
     setApplicationName(QString::fromLatin1(kApplicationTitle));
-}
-
-bool PedidosApplication::notify(QObject* receiver, QEvent* event)
-{
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (...) {
-        endWithUncaughtFailure(describeCurrentException(), !headless_);
-    }
 }

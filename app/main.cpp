@@ -1,17 +1,19 @@
 // pedidosftp: with a server named in ftp.ini it fetches the order files, deletes them on the
-// server, books them and ends; otherwise it shows its window, a plain FTP client. Its options
-// (help, version, the check of order files) need no display and build no GUI application.
+// server, books them and ends; otherwise it shows its window, a plain FTP client. The options
+// (help, version, the check of order files) and an unattended run without a display need no
+// GUI application: no platform plugin, no fonts, no widget.
 #include "app/application.h"
-#include "core/command_line.h"
-#include "import/order_check.h"
-#include "core/headless_dialogs.h"
-#include "gui/qt_dialogs.h"
-#include "gui/app_window.h"
 #include "core/clock.h"
+#include "core/command_line.h"
+#include "core/headless_dialogs.h"
 #include "core/paths.h"
 #include "ftp/curl/curl_transfer_control.h"
+#include "gui/app_window.h"
+#include "gui/qt_dialogs.h"
+#include "import/order_check.h"
+#include "session/unattended_run.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <cstdio>
 #include <memory>
 
@@ -37,43 +39,61 @@ int runCheck(int& argc, char** argv, const QStringList& files)
         true);
 }
 
-int run(PedidosApplication& app)
+// known_hosts and ftp-ca.pem live beside ftp.ini.
+std::unique_ptr<ITransferControl> makeControl(const QString& applicationFolder)
 {
-    std::unique_ptr<IDialogs> dialogs;
-    QtDialogs* qtDialogs = nullptr;
-    if (app.headless()) {
-        dialogs = std::make_unique<HeadlessDialogs>();
-    } else {
-        auto qt = std::make_unique<QtDialogs>();
-        qtDialogs = qt.get();
-        dialogs = std::move(qt);
-    }
-
-    // known_hosts and ftp-ca.pem live beside ftp.ini.
     CurlControlOptions options;
-    options.trustFolder = paths::applicationFolder(QCoreApplication::applicationDirPath());
-    std::unique_ptr<ITransferControl> control = makeCurlTransferControl(options);
-    SystemClock clock;
-    AppWindow appWindow(*control, *dialogs, clock);
-    if (qtDialogs)
-        qtDialogs->setParent(&appWindow.window());
+    options.trustFolder = applicationFolder;
+    return makeCurlTransferControl(options);
+}
 
-    const StartMode mode = appWindow.Form_Load();
-    if (mode == StartMode::Unattended) {
-        // The window is never shown in this mode; only the boxes of the steps appear.
-        const bool ok = appWindow.runUnattended();
-        return ok && !dialogs->failureReported() ? 0 : 1;
-    }
-    if (app.headless()) {
-        const QString text = QStringLiteral(
-            "pedidosftp: sem tela e sem servidor em ftp.ini: nada a fazer. Para a importação automática, "
-            "informe o endereço do servidor na chave \"FTP\" da seção [Geral] de ftp.ini, em %1\n")
-                                 .arg(appWindow.applicationFolder());
-        std::fputs(text.toUtf8().constData(), stderr);
-        return 1;
-    }
-    appWindow.window().show();
-    return app.exec();
+// The unattended run; the local folder is the working folder.
+int runUnattendedWith(IDialogs& dialogs, const QString& applicationFolder, const FtpSettings& settings)
+{
+    std::unique_ptr<ITransferControl> control = makeControl(applicationFolder);
+    SystemClock clock;
+    return runUnattended(*control, dialogs, clock, applicationFolder, settings, QDir::currentPath());
+}
+
+int nothingToDo(const QString& applicationFolder)
+{
+    write(stderr, QStringLiteral("pedidosftp: sem tela e sem servidor em ftp.ini: nada a fazer. Para a importação "
+                                 "automática, informe o endereço do servidor na chave \"FTP\" da seção [Geral] de "
+                                 "ftp.ini, em %1\n")
+                      .arg(applicationFolder));
+    return 1;
+}
+
+// With a display (or one named that turns out dead): the window, or the unattended run with
+// Qt's boxes and no window.
+int runWithToolkit(int& argc, char** argv, const QString& applicationFolder, const FtpSettings& settings)
+{
+    prepareToolkit();
+    PedidosApplication app(argc, argv);
+    installQtTranslation();
+    return runGuarded(
+        [&] {
+            const bool unattended = startModeOf(settings) == StartMode::Unattended;
+            if (unattended && app.headless()) {
+                HeadlessDialogs dialogs;
+                return runUnattendedWith(dialogs, applicationFolder, settings);
+            }
+            if (unattended) {
+                // Only the boxes of the steps appear.
+                QtDialogs dialogs;
+                return runUnattendedWith(dialogs, applicationFolder, settings);
+            }
+            if (app.headless())
+                return nothingToDo(applicationFolder);
+            QtDialogs dialogs;
+            std::unique_ptr<ITransferControl> control = makeControl(applicationFolder);
+            AppWindow window(*control, dialogs, applicationFolder);
+            dialogs.setParent(&window.window());
+            window.Form_Load(settings);
+            window.window().show();
+            return app.exec();
+        },
+        app.headless());
 }
 
 } // namespace
@@ -100,10 +120,20 @@ int main(int argc, char** argv)
         break;
     }
 
-    // Without a reachable display Qt would abort; the offscreen platform is the fallback, and
-    // how the program knows it runs headless.
-    prepareToolkit();
-    PedidosApplication app(argc, argv);
-    installQtTranslation();
-    return runGuarded([&] { return run(app); }, app.headless());
+    const QString applicationFolder = paths::applicationFolder(executableFolder());
+    const FtpSettings settings = readFtpIni(applicationFolder);
+    if (displayNamed())
+        return runWithToolkit(argc, argv, applicationFolder, settings);
+
+    // No display: the scheduled job. Nothing of the window toolkit is loaded.
+    if (startModeOf(settings) == StartMode::Interactive)
+        return nothingToDo(applicationFolder);
+    quietQtLogging();
+    PedidosCoreApplication app(argc, argv);
+    return runGuarded(
+        [&] {
+            HeadlessDialogs dialogs;
+            return runUnattendedWith(dialogs, applicationFolder, settings);
+        },
+        true);
 }

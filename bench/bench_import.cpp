@@ -1,11 +1,14 @@
-// The import batch as the window runs it: ftp.ini and Zelto.ini in the application folder, the
-// local folder list on the order folder, BOTAO_IMPORTA booking and archiving every order file.
+// The import batch as the unattended run runs it: ftp.ini and Zelto.ini in the application
+// folder, the local folder on the order folder, BOTAO_IMPORTA booking and archiving every order
+// file.
 #include "bench/bench.h"
 
-#include "gui/app_window.h"
 #include "core/clock.h"
+#include "core/paths.h"
 #include "ftp/curl/curl_transfer_control.h"
-#include "gui/local_lists.h"
+#include "session/ftp_session.h"
+#include "session/local_folder.h"
+#include "session/unattended_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,15 +36,18 @@ int runImport(const Args& args)
     Dialogs dialogs;
     SystemClock clock;
     std::unique_ptr<ITransferControl> control = makeCurlTransferControl();
-    AppWindow app(*control, dialogs, clock, args.value(QStringLiteral("app-folder")));
-    app.Form_Load();
-    if (!app.localLists().setPath(orders))
-        return 2;
-    const int files = app.localLists().fileCount();
+    const QString appFolder = paths::applicationFolder(args.value(QStringLiteral("app-folder")));
+    const FtpSettings settings = readFtpIni(appFolder);
+    FtpSession session(*control, dialogs);
+    loadIntoSession(session, settings);
+    LocalFolder local(dialogs);
+    local.setPath(localFolderForm(orders));
+    UnattendedRun run(session, local, clock, appFolder, settings.sellerCode);
+    const int files = local.count();
     const int lines = itemLines(orders);
 
     const double start = nowSeconds();
-    const BatchSummary s = app.BOTAO_IMPORTA();
+    const BatchSummary s = run.BOTAO_IMPORTA();
     const double seconds = nowSeconds() - start;
 
     std::printf("files=%d\nitem_lines=%d\nbooked=%d\nbooked_with_missing=%d\nalready=%d\nnot_booked=%d\nfailed=%d\n",

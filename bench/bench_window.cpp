@@ -4,12 +4,11 @@
 // them, and what a log line costs at the start of the log and once the log is long.
 #include "bench/bench.h"
 
-#include "gui/app_window.h"
-#include "core/clock.h"
 #include "ftp/curl/curl_transfer_control.h"
+#include "gui/app_window.h"
 #include "gui/local_lists.h"
-#include "gui/ftp_session.h"
-#include "gui/transfers.h"
+#include "session/download_walk.h"
+#include "session/ftp_session.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -135,9 +134,8 @@ int runWindow(const Args& args)
 {
     QTemporaryDir appFolder;
     Dialogs dialogs;
-    SystemClock clock;
     std::unique_ptr<ITransferControl> control = makeCurlTransferControl();
-    AppWindow app(*control, dialogs, clock, appFolder.path());
+    AppWindow app(*control, dialogs, appFolder.path() + QLatin1Char('/'));
     frmFTP& w = app.window();
     w.show();
     QCoreApplication::processEvents();
@@ -161,11 +159,12 @@ int runWindow(const Args& args)
     const bool inFolder =
         session.EXECUTA_COMANDO(FtpCommand{QStringLiteral("cd"), {args.value(QStringLiteral("folder"))}}, true);
     const double listed = nowSeconds();
-    const int entries = w.lstRemote->count();
+    const int entries = session.remote().count();
 
     probe.setPhase(1);
     const qsizetype walkFirstLine = dialogs.traceTimes.size();
-    const DownloadSummary s = (connected && inFolder) ? app.transfers().BAIXA_TUDO() : DownloadSummary{};
+    const DownloadSummary s =
+        (connected && inFolder) ? DownloadWalk(session, app.localLists().folder()).BAIXA_TUDO() : DownloadSummary{};
     const double walked = nowSeconds();
     const qsizetype walkLines = dialogs.traceTimes.size() - walkFirstLine;
     QCoreApplication::processEvents();

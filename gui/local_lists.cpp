@@ -14,9 +14,6 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
 
 namespace {
 
@@ -43,16 +40,6 @@ bool underSystemFolder(const QString& root)
     return false;
 }
 
-// Name order as a file manager shows it: ignoring case, and by exact text between names that
-// differ only in case, so the order never depends on the disk.
-void sortNames(QStringList& names)
-{
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-}
-
 QString lastComponent(const QString& folder)
 {
     if (paths::isRoot(folder))
@@ -69,27 +56,7 @@ QString parentOf(const QString& folder)
     return paths::folderListForm(folder.left(cut + 1));
 }
 
-// The absolute, clean form of a folder the user or a caller names.
-QString normalised(const QString& folder)
-{
-    if (folder.size() >= 2 && folder[1] == QLatin1Char(':'))
-        return paths::folderListForm(folder); // a Windows path: kept as written
-    return paths::folderListForm(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
-}
-
 } // namespace
-
-QString folderReadError(const QString& folder)
-{
-    errno = 0;
-    DIR* d = ::opendir(QFile::encodeName(folder).constData());
-    if (d) {
-        ::closedir(d);
-        return QString();
-    }
-    const int error = errno;
-    return QString::fromLocal8Bit(std::strerror(error ? error : ENOENT));
-}
 
 QList<IDrives::Drive> SystemDrives::drives() const
 {
@@ -116,10 +83,11 @@ IDrives::Opened SystemDrives::open(const Drive& drive) const
     return {paths::folderListForm(drive.root), QString()};
 }
 
-LocalLists::LocalLists(const LocalWidgets& widgets, IDialogs& dialogs, const IDrives& drives,
+LocalLists::LocalLists(const LocalWidgets& widgets, LocalFolder& folder, IDialogs& dialogs, const IDrives& drives,
                        const QString& startFolder, QObject* parent)
-    : QObject(parent), w_(widgets), dialogs_(dialogs), drives_(drives)
+    : QObject(parent), w_(widgets), folder_(folder), dialogs_(dialogs), drives_(drives)
 {
+    connect(&folder_, &LocalFolder::filesChanged, this, &LocalLists::showFiles);
     w_.filList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     w_.dirList->setSelectionMode(QAbstractItemView::SingleSelection);
     fillDrives();
@@ -159,10 +127,10 @@ int LocalLists::driveIndexOf(const QString& folder) const
 
 bool LocalLists::setPath(const QString& folder)
 {
-    const QString target = normalised(folder);
+    const QString target = localFolderForm(folder);
     const QString error = folderReadError(target);
     if (!error.isEmpty()) {
-        folderError(target, error);
+        folder_.reportFolderError(target, error);
         return false;
     }
     QStringList subfolders = QDir(target).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -205,39 +173,13 @@ void LocalLists::showTree(const QString& folder, const QStringList& subfolders)
 
 void LocalLists::dirList_Change()
 {
-    filPath_ = dirPath_;
-    refreshFiles();
+    folder_.setPath(dirPath_);
 }
 
-void LocalLists::refreshFiles()
-{
-    const QString error = folderReadError(filPath_);
-    if (!error.isEmpty()) {
-        // Never keep names of a folder that cannot be read: callers join them to the path.
-        showFiles({});
-        folderError(filPath_, error);
-        return;
-    }
-    QStringList names = QDir(filPath_).entryList(QDir::Files | QDir::Hidden);
-    sortNames(names);
-    showFiles(names);
-}
-
-void LocalLists::showFiles(const QStringList& names)
+void LocalLists::showFiles()
 {
     w_.filList->clear();
-    w_.filList->addItems(names);
-}
-
-int LocalLists::fileCount() const
-{
-    return w_.filList->count();
-}
-
-QString LocalLists::fileAt(int index) const
-{
-    const QListWidgetItem* item = w_.filList->item(index);
-    return item ? item->text() : QString();
+    w_.filList->addItems(folder_.names());
 }
 
 bool LocalLists::fileSelected(int index) const
@@ -263,10 +205,4 @@ void LocalLists::drvList_Change()
         setPath(last);
     else
         setPath(opened.folder);
-}
-
-void LocalLists::folderError(const QString& folder, const QString& reason)
-{
-    dialogs_.message(QStringLiteral("Não foi possível abrir a pasta ") + folder + QStringLiteral("\r\n") + reason,
-                     Icon::Exclamation, QStringLiteral("Pasta"));
 }

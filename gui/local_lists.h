@@ -1,8 +1,10 @@
 #pragma once
 // The local side of the window: the drive list, the folder list and the file list, linked the
 // way a file-open box links them. The folder list's path is the local folder every download
-// writes into, every upload reads from and the import batch walks.
+// writes into, every upload reads from and the import batch walks; the file list shows that
+// folder's files.
 #include "gui/remote_widgets.h"
+#include "session/local_folder.h"
 
 #include <QHash>
 #include <QList>
@@ -38,10 +40,6 @@ public:
     Opened open(const Drive& drive) const override;
 };
 
-// Empty when `folder` can be listed, otherwise the platform's description of the failure
-// ("No such file or directory", "Permission denied").
-QString folderReadError(const QString& folder);
-
 class LocalLists : public QObject {
     Q_OBJECT
 public:
@@ -49,8 +47,8 @@ public:
     static constexpr int PathRole = 0x0100; // Qt::UserRole
 
     // Fills the drive list and opens the folder lists on `startFolder` (the program's working
-    // folder when empty) and its drive.
-    LocalLists(const LocalWidgets& widgets, IDialogs& dialogs, const IDrives& drives,
+    // folder when empty) and its drive; the file list shows `folder`, which must outlive the lists.
+    LocalLists(const LocalWidgets& widgets, LocalFolder& folder, IDialogs& dialogs, const IDrives& drives,
                const QString& startFolder = QString(), QObject* parent = nullptr);
 
     // The folder list's path: a root keeps its one separator ("/", "C:\"), any other folder has
@@ -63,12 +61,12 @@ public:
 
     // Re-reads the file list's folder. When the folder is gone, the list is emptied and a
     // message says why.
-    void refreshFiles();
+    void refreshFiles() { folder_.refresh(); }
 
     // The file list: its folder, its entries and their selection marks.
-    QString filesPath() const { return filPath_; }
-    int fileCount() const;
-    QString fileAt(int index) const;
+    LocalFolder& folder() { return folder_; }
+    int fileCount() const { return folder_.count(); }
+    QString fileAt(int index) const { return folder_.at(index); }
     bool fileSelected(int index) const;
 
     // Handlers: the user picked a drive; the folder list moved.
@@ -79,14 +77,13 @@ private:
     void fillDrives();
     int driveIndexOf(const QString& folder) const;
     void showTree(const QString& folder, const QStringList& subfolders);
-    void showFiles(const QStringList& names);
-    void folderError(const QString& folder, const QString& reason);
+    void showFiles();
 
     LocalWidgets w_;
+    LocalFolder& folder_;
     IDialogs& dialogs_;
     const IDrives& drives_;
     QList<IDrives::Drive> driveList_;
     QHash<QString, QString> lastFolderOfDrive_; // drive root -> folder last open on it
     QString dirPath_;
-    QString filPath_;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// The window's controls that the FTP side works on. The window (app/frmFTP) owns them.
+// The controls of the window frmFTP that the remote view and the local lists work on; the
+// window owns them.
 class QLabel;
 class QLineEdit;
 class QListWidget;

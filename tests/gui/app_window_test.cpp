@@ -3,30 +3,31 @@
 
 #include <QApplication>
 
-TEST(AppWindow, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
+TEST(AppWindow, FormLoadFillsTheWindowFromFtpIni)
 {
-    WindowRig<> rig;
+    WindowRig rig;
     const struct {
         const char* file;
         QByteArray ini;
-        QString window; // mode, address, user, password, folder label, seller code
+        QString window; // address, user, password, folder label, seller code
     } cases[] = {
-        {nullptr, {}, "Interactive||||/|unset"},
+        {nullptr, {}, "||||/|unset"},
         {"ftp.ini", "[Geral]\r\nFTP=\"   \"\r\nUSUARIO=loja\r\nSENHA=s\r\nPASTAS=/pedidos\r\nCOD_VENDEDOR=12\r\n",
-         "Interactive|   |loja|s|/pedidos|12"}, // blanks are no server
-        {"ftp.ini", "[Geral]\r\nFTP=\r\n", "Interactive|||||"}, // a missing key empties its field
-        {"FTP.INI", "[GERAL]\r\nftp= ftp.loja.com.br \r\nPASTAS=/in\r\n", "Unattended|ftp.loja.com.br|||/in|"},
+         "|   |loja|s|/pedidos|12"},
+        {"ftp.ini", "[Geral]\r\nFTP=\r\n", "|||||"}, // a missing key empties its field
+        {"FTP.INI", "[GERAL]\r\nftp= ftp.loja.com.br \r\nPASTAS=/in\r\n", "|ftp.loja.com.br|||/in|"},
     };
     for (const auto& c : cases) {
         QFile::remove(rig.appFolder.filePath("ftp.ini"));
         if (c.file)
             writeFile(rig.appFolder.filePath(c.file), c.ini);
-        const StartMode mode = rig.restart();
+        rig.restart();
         frmFTP& w = rig.w();
-        EXPECT_EQ(QStringList({mode == StartMode::Interactive ? "Interactive" : "Unattended", w.txtAddress->text(), w.txtUsername->text(),
-                               w.txtPassword->text(), w.lblRemoteDirectory->text(), rig.app->sellerCode().value_or("unset")})
+        EXPECT_EQ(QStringList({"", w.txtAddress->text(), w.txtUsername->text(), w.txtPassword->text(), w.lblRemoteDirectory->text(),
+                               rig.app->sellerCode().value_or("unset")})
                       .join('|'),
                   c.window);
+        EXPECT_EQ(rig.session().address(), w.txtAddress->text()); // what the session connects to
     }
 }
 
@@ -34,7 +35,7 @@ TEST(AppWindow, FormLoadFillsTheWindowFromFtpIniAndDecidesTheMode)
 // told with the critical icon and the file stays. Focus never stays in the log.
 TEST(AppWindow, SavingSettingsAndFocus)
 {
-    WindowRig<> rig;
+    WindowRig rig;
     const QString ini = writeFile(rig.appFolder.filePath("ftp.ini"), "[Geral]\r\nFTP=\r\nUSUARIO=antigo\r\nCOD_VENDEDOR=12\r\n");
     const QByteArray before = readFile(ini);
     rig.restart(true);
@@ -45,7 +46,7 @@ TEST(AppWindow, SavingSettingsAndFocus)
 
     w.txtAddress->setText("ftp.loja.com.br");
     w.txtUsername->setText("joão");
-    w.lblRemoteDirectory->setText("/pedidos");
+    rig.session().remote().setPath("/pedidos");
     QTest::mouseClick(w.Command1, Qt::LeftButton); // answered no
     ASSERT_EQ(rig.dialogs.confirmations.size(), 1);
     EXPECT_TRUE(rig.dialogs.confirmations[0].contains("importação automática")); // what a saved address does
@@ -56,7 +57,7 @@ TEST(AppWindow, SavingSettingsAndFocus)
     EXPECT_EQ(readFile(ini), saved);
     EXPECT_TRUE(rig.dialogs.messages.isEmpty());
 
-    w.lblRemoteDirectory->setText("/a\nFTP=outro");
+    rig.session().remote().setPath("/a\nFTP=outro");
     QTest::mouseClick(w.Command1, Qt::LeftButton);
     ASSERT_EQ(rig.dialogs.messages.size(), 1);
     EXPECT_EQ(rig.dialogs.messages[0].icon, Icon::Critical);
@@ -66,7 +67,7 @@ TEST(AppWindow, SavingSettingsAndFocus)
 // Closing sends "Quit" only while connected; a failure there is told, and the window closes.
 TEST(AppWindow, ClosingSendsQuitOnlyWhileConnected)
 {
-    WindowRig<> rig;
+    WindowRig rig;
     rig.restart(true);
     EXPECT_TRUE(rig.w().close());
     EXPECT_TRUE(rig.control.calls.isEmpty());

@@ -48,7 +48,8 @@ TEST(ListsLocal, DriveFolderAndFileListsMoveTogether)
         emit w.drvList->activated(index);
     };
 
-    LocalLists lists(w.localWidgets(), dialogs, drives, a + "/pedidos/../pedidos//");
+    LocalFolder folder(dialogs);
+    LocalLists lists(w.localWidgets(), folder, dialogs, drives, a + "/pedidos/../pedidos//");
     // Every file, hidden ones too, in name order ignoring case; the folder path clean; the folder
     // list from the root down to the open folder, then its subfolders.
     EXPECT_EQ(lists.path(), a + "/pedidos");

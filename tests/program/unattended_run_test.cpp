@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,8 +21,18 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     server.writeFile(QStringLiteral("pedidos/") + oddName, odd);
     server.writeFile(QStringLiteral("naoTocar.txt"), rig::orderFile(98));
 
-    rig::Result r = program.run();
+    // Under strace: a run without a display loads no part of the window toolkit.
+    const QTemporaryDir traceFolder;
+    const QString trace = traceFolder.filePath(QStringLiteral("openat.trace"));
+    rig::Launch traced;
+    traced.wrapper = QStringList{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-e"),
+                                 QStringLiteral("trace=openat"), QStringLiteral("-o"), trace};
+    rig::Result r = program.run(traced);
     ASSERT_TRUE(r.finished) << "the unattended run did not end";
+    const QString opened = QString::fromUtf8(testutil::readFile(trace));
+    EXPECT_TRUE(opened.contains(QStringLiteral("Zelto.ini"))) << "no trace of the run";
+    for (const char* toolkit : {"/plugins/platforms/", "/usr/share/fonts/", "/etc/fonts/", "cache/fontconfig/"})
+        EXPECT_FALSE(opened.contains(QString::fromLatin1(toolkit))) << toolkit;
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
     EXPECT_EQ(r.err, QString()) << "a clean run is silent on standard error";

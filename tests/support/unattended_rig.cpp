@@ -61,7 +61,10 @@ Run::Run(const Program& program, const Launch& launch) : process_(std::make_uniq
     process_->setWorkingDirectory(launch.workingFolder.isEmpty() ? program.local() : launch.workingFolder);
     if (launch.childSetup)
         process_->setChildProcessModifier(launch.childSetup);
-    process_->start(program.executable(), launch.arguments);
+    if (launch.wrapper.isEmpty())
+        process_->start(program.executable(), launch.arguments);
+    else
+        process_->start(launch.wrapper.front(), launch.wrapper.mid(1) + QStringList{program.executable()} + launch.arguments);
     process_->waitForStarted(10000);
 }
 

@@ -39,6 +39,7 @@ struct Launch {
     QString workingFolder;               // the local folder when empty
     QString display;                     // DISPLAY; unset when empty
     std::function<void()> childSetup;    // runs in the child before exec (resource limits)
+    QStringList wrapper;                 // a command the program runs under ("strace", ...)
 };
 
 class Program {

@@ -1,19 +1,36 @@
-// The import batch through the window: its real local lists on a temporary folder, ftp.ini in a
-// temporary application folder, a real Firebird database; FTP and boxes are doubles.
+// The start-up decision, and the import batch as the unattended run calls it: a real local
+// folder, ftp.ini in a temporary application folder, a real Firebird database; FTP and boxes
+// are doubles.
+#include "session_rig.h"
 #include "support/test_database.h"
-#include "window_rig.h"
 
-TEST(BatchWindow, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
+// A server named, blanks removed, makes the start unattended.
+TEST(StartUp, AServerNamedMakesTheRunUnattended)
+{
+    for (const auto& [server, mode] : {std::pair{"", StartMode::Interactive}, {"   ", StartMode::Interactive},
+                                       {" ftp.loja.com.br ", StartMode::Unattended}}) {
+        FtpSettings settings;
+        settings.server = QString::fromLatin1(server);
+        EXPECT_EQ(startModeOf(settings), mode) << server;
+    }
+}
+
+TEST(UnattendedBatch, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
 {
     testdb::FirebirdTestDatabase db;
-    WindowRig<> rig;
+    SessionRig<> rig;
     const QString local = rig.folder;
+    std::unique_ptr<UnattendedRun> run;
+    // A run started on ftp.ini as given, over `folder`.
     const auto start = [&](const QByteArray& ftpIni, const QString& folder) {
         db.writeZeltoIni(rig.appFolder.path());
         writeFile(rig.appFolder.filePath("ftp.ini"), ftpIni);
         rig.dialogs = FakeDialogs();
-        EXPECT_EQ(rig.restart(), StartMode::Unattended);
-        EXPECT_TRUE(rig.app->localLists().setPath(folder));
+        rig.logLines.clear();
+        const FtpSettings settings = readFtpIni(rig.appFolder.path() + "/");
+        loadIntoSession(rig.session, settings);
+        rig.local.setPath(folder);
+        run = std::make_unique<UnattendedRun>(rig.session, rig.local, rig.clock, rig.appFolder.path() + "/", settings.sellerCode);
     };
     const auto order = [](const QString& folder, const QString& name, int number, const QString& item) {
         writeFile(QDir(folder).filePath(name), testutil::orderFile({QStringLiteral("NumeroPedido: %1").arg(number),
@@ -27,16 +44,15 @@ TEST(BatchWindow, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
     order(local, "B.txt", 602, "7891234000026|caneta|1,00"); // an incomplete item line
     writeFile(local + "/NOTA.csv", "x");
     start(ini, local);
-    rig.app->window().lblRemoteDirectory->setText("/pedidos/hoje"); // where the cd landed
-    EXPECT_EQ(rig.app->BOTAO_IMPORTA().booked, 1);
+    rig.session.remote().setPath("/pedidos/hoje"); // where the cd landed
+    EXPECT_EQ(run->BOTAO_IMPORTA().booked, 1);
     EXPECT_EQ(readFile(rig.appFolder.filePath("ftp.ini")), "[Geral]\r\nFTP=127.0.0.1\r\nUSUARIO=loja\r\nSENHA=x\r\nPASTAS=/pedidos/hoje\r\nCOD_VENDEDOR=7\r\n");
     EXPECT_EQ(db.value("select safkvendedor as v from saida where fkftp=601"), "7");
     EXPECT_EQ(files(local + "/importados"), QStringList{"PED1.txt"});
-    EXPECT_EQ(rig.app->localLists().fileCount(), 2); // refreshed: B.txt and NOTA.csv
+    EXPECT_EQ(rig.local.names(), (QStringList{"B.txt", "NOTA.csv"})); // refreshed
     ASSERT_EQ(rig.dialogs.messages.size(), 1);
     EXPECT_TRUE(rig.dialogs.messages[0].text.startsWith("B.txt, linha 3")) << rig.dialogs.messages[0].text.toStdString();
-    EXPECT_EQ(rig.app->session().logText().split('\n').filter("Pedidos: "),
-              QStringList{"Pedidos: 1 importados, 0 com produtos faltando, 0 já importados, 1 com falha"});
+    EXPECT_EQ(rig.logLines.filter("Pedidos: "), QStringList{"Pedidos: 1 importados, 0 com produtos faltando, 0 já importados, 1 com falha"});
     EXPECT_TRUE(rig.dialogs.alerts.value(0).endsWith(": NOTA.csv")) << rig.dialogs.alerts.value(0).toStdString();
 
     // In the application folder, ftp.ini, Zelto.ini and the lock file are no stray files. An
@@ -44,7 +60,7 @@ TEST(BatchWindow, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
     order(rig.appFolder.path(), "PED2.txt", 802, "7890000000000|fantasma|1,00|1|1,00|0|");
     writeFile(rig.appFolder.filePath("pedidosftp.lock"), "x");
     start(ini, rig.appFolder.path());
-    const BatchSummary s = rig.app->BOTAO_IMPORTA();
+    const BatchSummary s = run->BOTAO_IMPORTA();
     EXPECT_EQ(s.bookedWithMissing, 1);
     EXPECT_EQ(s.otherFiles, QStringList());
     EXPECT_TRUE(rig.dialogs.messages.isEmpty());
@@ -53,9 +69,9 @@ TEST(BatchWindow, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
     // No seller code: the configuration check stops the batch before any file, without a summary.
     order(local, "C.txt", 603, caneta);
     start("[Geral]\r\nFTP=127.0.0.1\r\nCOD_VENDEDOR=\r\n", local);
-    EXPECT_FALSE(rig.app->BOTAO_IMPORTA().sessionOpened);
+    EXPECT_FALSE(run->BOTAO_IMPORTA().sessionOpened);
     ASSERT_EQ(rig.dialogs.messages.size(), 1);
     EXPECT_TRUE(rig.dialogs.messages[0].text.contains("VENDEDOR"));
-    EXPECT_FALSE(rig.app->session().logText().contains("Pedidos: "));
+    EXPECT_FALSE(rig.log().contains("Pedidos: "));
     EXPECT_EQ(files(local), QStringList({"B.txt", "C.txt", "NOTA.csv"}));
 }

@@ -1,16 +1,8 @@
-#include "gui/ftp_session.h"
+#include "session/ftp_session.h"
 
 #include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTextCursor>
 
 namespace {
-const QString kConnectedCaption = QStringLiteral("D&esconectar do Host Remoto");
-const QString kDisconnectedCaption = QStringLiteral("&Conectar ao Host Remoto");
 constexpr int kChunkSize = 1024;
 
 // The number and the description of a caught failure.
@@ -37,18 +29,30 @@ QString failureText(const QString& lead, const QString& address, int number)
 {
     return lead + address + QStringLiteral("\r\n") + QStringLiteral(" erro : ") + QString::number(number);
 }
+
+// The lines of a "dir" answer: a line ends at CR and the character after the CR (its LF) is
+// skipped; text after the last CR is an unfinished line. Empty lines and "./" are not entries.
+QStringList entriesOf(const QString& answer)
+{
+    const QString self = QStringLiteral("./");
+    QStringList entries;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype cr = answer.indexOf(QLatin1Char('\r'), start);
+        if (cr < 0)
+            break;
+        const QString line = answer.mid(start, cr - start);
+        if (!line.isEmpty() && line != self)
+            entries << line;
+        start = cr + 2;
+    }
+    return entries;
+}
 } // namespace
 
-FtpSession::FtpSession(const RemoteWidgets& widgets, ITransferControl& control, IDialogs& dialogs,
-                       std::function<QString()> readFolderSetting, QObject* parent)
-    : QObject(parent)
-    , w_(widgets)
-    , control_(control)
-    , dialogs_(dialogs)
-    , readFolderSetting_(std::move(readFolderSetting))
+FtpSession::FtpSession(ITransferControl& control, IDialogs& dialogs, QObject* parent)
+    : QObject(parent), control_(control), dialogs_(dialogs)
 {
-    connect(w_.cmdConecta, &QPushButton::clicked, this, [this] { cmdConecta_Click(); });
-    connect(w_.lstRemote, &QListWidget::itemDoubleClicked, this, [this] { lstRemote_DblClick(); });
     control_.setStateListener([this](int state) { itcFTP_StateChanged(state); });
 }
 
@@ -102,16 +106,21 @@ void FtpSession::AGUARDA()
     QCoreApplication::processEvents();
 }
 
+void FtpSession::handleEvents()
+{
+    QCoreApplication::processEvents();
+}
+
 void FtpSession::ATUALIZA_LISTA()
 {
     lastListingSucceeded_ = false;
-    w_.lstRemote->clear();
+    remote_.clear();
 
     const quint64 dirSerial = commandSerial_ + 1;
     const bool dirOk = EXECUTA_COMANDO(FtpCommand{QStringLiteral("dir"), {}}, false);
     // A command started by a click during the "dir" or while its answer is read owns the
-    // control's answer and the display from then on: mixing its answer into this listing
-    // would list foreign or stale lines.
+    // control's answer and the folder from then on: mixing its answer into this listing would
+    // list foreign or stale lines.
     const auto replaced = [&] { return commandSerial_ != dirSerial; };
     if (replaced())
         return;
@@ -125,50 +134,24 @@ void FtpSession::ATUALIZA_LISTA()
         if (replaced())
             return;
     }
-
-    // One entry per line; a line ends at CR and the character after the CR (its LF) is skipped.
-    // Text after the last CR is an unfinished line and is not listed.
-    const QString self = QStringLiteral("./");
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype cr = answer.indexOf(QLatin1Char('\r'), start);
-        if (cr < 0)
-            break;
-        const QString line = answer.mid(start, cr - start);
-        if (!line.isEmpty() && line != self)
-            w_.lstRemote->addItem(line);
-        start = cr + 2;
-    }
+    remote_.setEntries(entriesOf(answer));
 
     const bool pwdOk = EXECUTA_COMANDO(FtpCommand{QStringLiteral("pwd"), {}}, false);
-    w_.lblRemoteDirectory->setText(control_.GetChunk(kChunkSize));
-    w_.lblRemoteDirectory->adjustSize();
+    remote_.setPath(control_.GetChunk(kChunkSize));
     lastListingSucceeded_ = dirOk && pwdOk;
-}
-
-void FtpSession::cmdConecta_Click()
-{
-    if (connected()) {
-        DESCONECTA();
-        return;
-    }
-    CONECTA();
-    // The configured folder is entered whatever the connect achieved.
-    lastFolderCommand = FtpCommand{QStringLiteral("cd"), {readFolderSetting_ ? readFolderSetting_() : QString()}};
-    EXECUTA_COMANDO(lastFolderCommand, true);
 }
 
 bool FtpSession::CONECTA()
 {
-    if (w_.txtAddress->text().isEmpty()) {
+    if (address_.isEmpty()) {
         dialogs_.message(QStringLiteral("Informe o nome do servidor FTP."), Icon::Critical);
-        w_.txtAddress->setFocus();
+        emit addressMissing();
         return false;
     }
     try {
-        control_.setAddress(w_.txtAddress->text());
-        control_.setUserName(w_.txtUsername->text());
-        control_.setPassword(w_.txtPassword->text());
+        control_.setAddress(address_);
+        control_.setUserName(user_);
+        control_.setPassword(password_);
         ATUALIZA_LISTA();
         setConnected(true);
         return lastListingSucceeded_;
@@ -186,22 +169,10 @@ void FtpSession::DESCONECTA()
         EXECUTA_COMANDO(quit, false);
         setConnected(false);
     } catch (...) {
-        dialogs_.message(failureText(QStringLiteral("Erro ao efetuar a operacao com : "), w_.txtAddress->text(),
+        dialogs_.message(failureText(QStringLiteral("Erro ao efetuar a operacao com : "), address_,
                                      currentFailure().number),
                          Icon::None);
     }
-}
-
-void FtpSession::lstRemote_DblClick()
-{
-    const QListWidgetItem* item = w_.lstRemote->currentItem();
-    if (!item)
-        return;
-    const QString entry = item->text();
-    if (!entry.endsWith(QLatin1Char('/')))
-        return;
-    lastFolderCommand = FtpCommand{QStringLiteral("cd"), {entry.chopped(1)}};
-    EXECUTA_COMANDO(lastFolderCommand, true);
 }
 
 void FtpSession::itcFTP_StateChanged(int state)
@@ -230,32 +201,12 @@ void FtpSession::itcFTP_StateChanged(int state)
     }
     if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted)
         showStatus(status, state != ftpstate::Error);
-    // The newest line in view, wherever the user left the caret or the scroll bar. Both calls
-    // lay out only the lines around the end, however long the log is.
-    QTextCursor caret = w_.txtLog->textCursor();
-    if (!caret.atEnd() || caret.hasSelection()) {
-        caret.movePosition(QTextCursor::End);
-        w_.txtLog->setTextCursor(caret); // scrolls it into view
-    } else {
-        w_.txtLog->ensureCursorVisible();
-    }
+    emit notified();
 }
 
 void FtpSession::showStatus(const QString& status, bool fixedText)
 {
-    QLabel* label = w_.lblStatus;
-    if (fixedText) {
-        // The fixed texts fit the line: shown as they are, never measured.
-        label->setText(status);
-        if (!label->toolTip().isEmpty())
-            label->setToolTip(QString());
-        return;
-    }
-    // A report of any length stays inside the frame, cut with "…"; the whole text is the tooltip
-    // (and a line of the log).
-    const QString oneLine = QString(status).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    label->setText(label->fontMetrics().elidedText(oneLine, Qt::ElideRight, label->contentsRect().width()));
-    label->setToolTip(status);
+    emit statusChanged(status, fixedText);
 }
 
 void FtpSession::executeUnlogged(const FtpCommand& command)
@@ -266,18 +217,13 @@ void FtpSession::executeUnlogged(const FtpCommand& command)
 
 void FtpSession::appendLog(const QString& line)
 {
-    w_.txtLog->appendPlainText(line);
+    emit logLine(line);
     dialogs_.trace(line);
-}
-
-QString FtpSession::logText() const
-{
-    return w_.txtLog->toPlainText();
 }
 
 void FtpSession::reportCommandFailure()
 {
-    dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), w_.txtAddress->text(),
+    dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), address_,
                                  currentFailure().number),
                      Icon::None);
 }
@@ -285,9 +231,5 @@ void FtpSession::reportCommandFailure()
 void FtpSession::setConnected(bool connected)
 {
     connected_ = connected;
-    for (QWidget* c : {static_cast<QWidget*>(w_.cmdEnvia), static_cast<QWidget*>(w_.cmdRecebe),
-                       static_cast<QWidget*>(w_.cmdMkDir), static_cast<QWidget*>(w_.cmdDelete),
-                       static_cast<QWidget*>(w_.lstRemote)})
-        c->setEnabled(connected);
-    w_.cmdConecta->setText(connected ? kConnectedCaption : kDisconnectedCaption);
+    emit connectedChanged(connected);
 }

@@ -1,0 +1,22 @@
+# Nothing below gui/ includes a header of Qt Widgets: the unattended run, built on those
+# folders, must run without the window toolkit.
+#   cmake -DSOURCE_DIR=... -DWIDGETS_INCLUDE_DIR=.../QtWidgets -P layers.cmake
+cmake_minimum_required(VERSION 3.25)
+file(GLOB widget_headers RELATIVE ${WIDGETS_INCLUDE_DIR} ${WIDGETS_INCLUDE_DIR}/Q*)
+set(found "")
+foreach(folder core ftp import session)
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${source} includes REGEX "^#include <Q")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include <([^>]+)>.*" "\\1" header "${line}")
+      string(REGEX REPLACE "^QtWidgets/" "" header "${header}")
+      if(header IN_LIST widget_headers)
+        list(APPEND found "${source}: ${header}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(found)
+  message(FATAL_ERROR "widget headers below gui/:\n${found}")
+endif()
