@@ -8,7 +8,7 @@ bench_build() {
     bash "$bench_root/scripts/setup"
   fi
   cmake "$bench_root/build" >/dev/null
-  ninja -C "$bench_root/build" bench_pedidos >/dev/null
+  ninja -C "$bench_root/build" bench_pedidos pedidosftp >/dev/null
 }
 
 # A loopback TCP port that was free a moment ago.

@@ -23,7 +23,7 @@ TEST(Executable, OptionsAndAStartWithoutServerNeedNoDisplay)
     ASSERT_EQ(program.error(), QString());
     // Started from another folder: the application folder is where the executable lies.
     const auto run = [&](const QStringList& arguments) {
-        return program.run({arguments, QDir::tempPath(), deadDisplay(), {}}, 30000);
+        return program.run({arguments, QDir::tempPath(), deadDisplay(), {}, {}}, 30000);
     };
 
     rig::Result r = run({QStringLiteral("--help")});
@@ -68,7 +68,7 @@ TEST(Executable, ChecksOrderFilesWithoutBookingThem)
     const QString good = testutil::writeFile(QDir(program.local()).filePath(QStringLiteral("PED42.txt")), rig::orderFile(42));
     const QString empty = testutil::writeFile(QDir(program.local()).filePath(QStringLiteral("PED43.txt")), {});
 
-    const rig::Result r = program.run({{QStringLiteral("--conferir"), good, empty}, {}, {}, {}});
+    const rig::Result r = program.run({{QStringLiteral("--conferir"), good, empty}, {}, {}, {}, {}});
     EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
     EXPECT_TRUE(r.out.contains(QStringLiteral("pedido 42: ainda não importado"))) << rig::describe(r);
     EXPECT_TRUE(r.out.contains(QStringLiteral("resultado: seria importado sem problemas"))) << rig::describe(r);

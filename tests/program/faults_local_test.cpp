@@ -25,7 +25,7 @@ TEST_F(Unattended, AFullDiskAndAMissingDatabaseLoseNothing)
                                      ::signal(SIGXFSZ, SIG_IGN);
                                      const rlimit limit{16 * 1024, 16 * 1024};
                                      ::setrlimit(RLIMIT_FSIZE, &limit);
-                                 }});
+                                 }, {}});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 1);

@@ -71,7 +71,7 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     // standard error that does not fail the run.
     testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("PED107.txt")), rig::orderFile(107));
     testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("NOTA.csv")), "x");
-    r = program.run({{}, program.appFolder(), {}, {}});
+    r = program.run({{}, program.appFolder(), {}, {}, {}});
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("[AVISO] Atenção: ")) && r.err.endsWith(QStringLiteral("NOTA.csv\n"))
                 && r.err.count(QLatin1Char('\n')) == 1)
