@@ -39,18 +39,21 @@ int runCheck(int& argc, char** argv, const QStringList& files)
         true);
 }
 
-// known_hosts and ftp-ca.pem live beside ftp.ini.
-std::unique_ptr<ITransferControl> makeControl(const QString& applicationFolder)
+// known_hosts and ftp-ca.pem live beside ftp.ini. The unattended run waits for every command
+// it gives, so its commands run on its own thread; the window's run on the control's worker
+// thread while the window goes on answering.
+std::unique_ptr<ITransferControl> makeControl(const QString& applicationFolder, bool unattended)
 {
     CurlControlOptions options;
     options.trustFolder = applicationFolder;
+    options.runOnCallerThread = unattended;
     return makeCurlTransferControl(options);
 }
 
 // The unattended run; the local folder is the working folder.
 int runUnattendedWith(IDialogs& dialogs, const QString& applicationFolder, const FtpSettings& settings)
 {
-    std::unique_ptr<ITransferControl> control = makeControl(applicationFolder);
+    std::unique_ptr<ITransferControl> control = makeControl(applicationFolder, true);
     SystemClock clock;
     return runUnattended(*control, dialogs, clock, applicationFolder, settings, QDir::currentPath());
 }
@@ -86,7 +89,7 @@ int runWithToolkit(int& argc, char** argv, const QString& applicationFolder, con
             if (app.headless())
                 return nothingToDo(applicationFolder);
             QtDialogs dialogs;
-            std::unique_ptr<ITransferControl> control = makeControl(applicationFolder);
+            std::unique_ptr<ITransferControl> control = makeControl(applicationFolder, false);
             AppWindow window(*control, dialogs, applicationFolder);
             dialogs.setParent(&window.window());
             window.Form_Load(settings);

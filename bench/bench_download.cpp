@@ -16,7 +16,9 @@ namespace bench {
 // waits, with nothing logged or shown.
 int runDownload(const Args& args)
 {
-    std::unique_ptr<ITransferControl> control = makeCurlTransferControl();
+    CurlControlOptions options;
+    options.runOnCallerThread = true;   // as the unattended run has it
+    std::unique_ptr<ITransferControl> control = makeCurlTransferControl(options);
     control->setAddress(args.value(QStringLiteral("address")));
     control->setUserName(args.value(QStringLiteral("user")));
     control->setPassword(args.value(QStringLiteral("password")));

@@ -1,17 +1,19 @@
 #include "ftp/listing.h"
 
+#include "core/text_codec.h"
+
 #include <QRegularExpression>
 #include <QStringConverter>
 #include <QStringList>
 
-QString decodeServerText(const QByteArray& bytes, bool* wasLatin1)
+QString decodeServerText(const QByteArray& bytes, bool* wasCp1252)
 {
     auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     const bool bad = decoder.hasError();
-    if (wasLatin1)
-        *wasLatin1 = bad;
-    return bad ? QString::fromLatin1(bytes) : text;
+    if (wasCp1252)
+        *wasCp1252 = bad;
+    return bad ? text::fromCp1252(bytes) : text;
 }
 
 // A size column or fact: digits only, else unknown (-1).
@@ -146,14 +148,24 @@ bool parseListLine(const QString& line, FtpListEntry* entry)
     return parseUnixLine(line, entry) || parseDosLine(line, entry);
 }
 
-QList<FtpListEntry> parseListing(const QString& text, bool mlsd)
+QList<FtpListEntry> parseListing(const QByteArray& bytes, bool mlsd)
 {
     QList<FtpListEntry> entries;
-    static const QRegularExpression eol(QStringLiteral("\r\n|\n|\r"));
-    for (const QString& line : text.split(eol, Qt::SkipEmptyParts)) {
-        FtpListEntry e;
-        if (mlsd ? parseMlsdLine(line, &e) : parseListLine(line, &e))
-            entries.append(e);
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        if (end > start) {
+            bool cp1252 = false;
+            const QString line = decodeServerText(bytes.mid(start, end - start), &cp1252);
+            FtpListEntry e;
+            if (mlsd ? parseMlsdLine(line, &e) : parseListLine(line, &e)) {
+                e.cp1252 = cp1252;
+                entries.append(e);
+            }
+        }
+        start = end + 1;
     }
     return entries;
 }

@@ -114,27 +114,49 @@ QString remoteLeaf(const QString& absPath)
     return absPath.mid(absPath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QByteArray encodeRemoteName(const QString& name, bool latin1)
+QByteArray nameBytesUtf8(const QString& absPath)
 {
-    return latin1 ? name.toLatin1() : name.toUtf8();
+    return remoteLeaf(absPath).toUtf8();
 }
 
-QByteArray remoteFolderUrl(const QByteArray& baseUrl, const QString& absFolder, bool latin1)
+namespace {
+// Each part of an absolute path as the server knows it.
+QList<QByteArray> pathParts(const QString& absPath, const NameBytes& bytes)
 {
-    const QStringList parts = absFolder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QList<QByteArray> out;
+    QString prefix;
+    for (const QString& p : absPath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        prefix += QLatin1Char('/') + p;
+        out << bytes(prefix);
+    }
+    return out;
+}
+} // namespace
+
+QByteArray encodeRemotePath(const QString& absPath, const NameBytes& bytes)
+{
     QByteArray path;
-    for (const QString& p : parts)
-        path += encodeRemoteName(p, latin1).toPercentEncoding() + '/';
+    for (const QByteArray& p : pathParts(absPath, bytes))
+        path += '/' + p;
+    return path.isEmpty() ? QByteArray("/") : path;
+}
+
+QByteArray remoteFolderUrl(const QByteArray& baseUrl, const QString& absFolder, const NameBytes& bytes)
+{
+    const QList<QByteArray> parts = pathParts(absFolder, bytes);
+    QByteArray path;
+    for (const QByteArray& p : parts)
+        path += p.toPercentEncoding() + '/';
     if (!baseUrl.startsWith("sftp:"))
         return baseUrl + "/%2F" + (path.isEmpty() ? QByteArray("/") : path); // one absolute CWD
     // libcurl reads a path starting with "/~/" as one in the login folder: "//~/" keeps a
     // folder named "~" where it is.
-    return baseUrl + (parts.value(0) == QLatin1String("~") ? "//" : "/") + path;
+    return baseUrl + (parts.value(0) == "~" ? "//" : "/") + path;
 }
 
-QByteArray remoteFileUrl(const QByteArray& baseUrl, const QString& absFolder, const QString& name, bool latin1)
+QByteArray remoteFileUrl(const QByteArray& baseUrl, const QString& absPath, const NameBytes& bytes)
 {
-    return remoteFolderUrl(baseUrl, absFolder, latin1) + encodeRemoteName(name, latin1).toPercentEncoding();
+    return remoteFolderUrl(baseUrl, remoteParent(absPath), bytes) + bytes(absPath).toPercentEncoding();
 }
 
 QString parsePwdReply(const QString& replyLine)

@@ -2,6 +2,8 @@
 // Server addresses and remote paths as the libcurl transfer control uses them.
 #include <QByteArray>
 #include <QString>
+
+#include <functional>
 #include <optional>
 
 // A server address as typed in the window: "host", "host:port", "ftp://host[:port]",
@@ -28,13 +30,18 @@ QString resolveRemotePath(const QString& cwd, const QString& arg);
 QString remoteParent(const QString& absPath);
 QString remoteLeaf(const QString& absPath);
 
-// Bytes of a remote name as sent to the server.
-QByteArray encodeRemoteName(const QString& name, bool latin1);
+// The bytes the server knows the last part of an absolute path by ("/a/caf\xe9" -> "caf\xe9"):
+// the bytes it listed the name with. Without one (nameBytesUtf8) every name goes as UTF-8.
+using NameBytes = std::function<QByteArray(const QString& absPath)>;
+QByteArray nameBytesUtf8(const QString& absPath);
+
+// The bytes of a whole absolute path, each part as `bytes` gives it ("/a/b").
+QByteArray encodeRemotePath(const QString& absPath, const NameBytes& bytes);
 
 // URL of a folder ("ftp://h:p/%2Fa%20b/c/": one "CWD /a b/c" with the single-CWD method;
-// "sftp://h:p/a%20b/c/": SFTP paths are absolute as they stand) and of a file in a folder.
-QByteArray remoteFolderUrl(const QByteArray& baseUrl, const QString& absFolder, bool latin1);
-QByteArray remoteFileUrl(const QByteArray& baseUrl, const QString& absFolder, const QString& name, bool latin1);
+// "sftp://h:p/a%20b/c/": SFTP paths are absolute as they stand) and of a file.
+QByteArray remoteFolderUrl(const QByteArray& baseUrl, const QString& absFolder, const NameBytes& bytes);
+QByteArray remoteFileUrl(const QByteArray& baseUrl, const QString& absPath, const NameBytes& bytes);
 
 // The folder quoted in a "257" reply ("257 \"/a \"\"b\"\"\" is current" -> /a "b"); empty when
 // the reply holds no quoted path.

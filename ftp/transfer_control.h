@@ -109,6 +109,10 @@ public:
     // certificate is not among the trusted ones): every later command fails at once with that
     // report, without connecting again, until the address, the user or the password is set again.
     virtual bool ServerNotTrusted() const = 0;
+    // True when the last command finished and failed for want of the server rather than by its
+    // refusal: it could not be reached, stopped answering within the time-out, or dropped the
+    // connection. The next command tries a new connection and login by itself.
+    virtual bool ServerLost() const = 0;
 
     // StateChanged: called with each state number, always on the thread that created the
     // control, from its event processing (queued, never from inside Execute).

@@ -93,14 +93,19 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
         return summary; // its message was shown
     summary.sessionOpened = true;
 
+    // The progress counts the order files: the others are not imported.
     const int total = files.count();
+    int orders = 0;
+    for (int fileIndex = 0; fileIndex < total; ++fileIndex)
+        orders += isOrderFileName(files.entry(fileIndex)) ? 1 : 0;
+    int orderNumber = 0;
     for (int fileIndex = 0; fileIndex < total; ++fileIndex) {
         const QString fileName = files.entry(fileIndex);
         if (!isOrderFileName(fileName))
             continue;
         const QString folder = files.folderPath();
         const QString filePath = paths::joinName(folder, fileName);
-        report.progress(QStringLiteral("Importando %1 (%2 de %3)").arg(fileName).arg(fileIndex + 1).arg(total));
+        report.progress(QStringLiteral("Importando %1 (%2 de %3)").arg(fileName).arg(++orderNumber).arg(orders));
 
         ImportResult result;
         try {

@@ -36,10 +36,29 @@ void DownloadWalk::log(const QString& line)
     session_.appendLog(line);
 }
 
+bool DownloadWalk::run(const FtpCommand& command)
+{
+    if (!lost_.isEmpty())
+        return false;
+    ITransferControl& control = session_.control();
+    session_.setReportLostServer(false);
+    bool ok = session_.EXECUTA_COMANDO(command, false);
+    if (!ok && control.ServerLost() && !session_.stopRequested()) {
+        log(QStringLiteral("Sem resposta do servidor; nova tentativa com nova conexão"));
+        ok = session_.EXECUTA_COMANDO(command, false);
+        if (!ok && control.ServerLost())
+            lost_ = session_.lastRefusal();
+    }
+    session_.setReportLostServer(true);
+    return ok;
+}
+
 DownloadSummary DownloadWalk::BAIXA_TUDO()
 {
     RemoteFolder& remote = session_.remote();
     DownloadSummary summary;
+    lost_.clear();
+    int files = 0; // listed files the walk is for
     const RemoteListing listed = session_.control().LastListing();
     const QString folder = local_.path();
     QList<Fetched> fetched;
@@ -48,7 +67,11 @@ DownloadSummary DownloadWalk::BAIXA_TUDO()
     const quint64 generation = remote.generation();
     // First pass: every file into its ".part"; nothing is deleted yet. Position 0 is the parent
     // entry "../" of the listing and is never visited.
-    for (int i = 1; i < count && !session_.stopRequested(); ++i) {
+    for (int i = 1; i < count; ++i) {
+        if (remoteEntryProblem(remote.at(i)).isEmpty())
+            ++files;
+    }
+    for (int i = 1; i < count && !session_.stopRequested() && lost_.isEmpty(); ++i) {
         // The folder may have been listed anew by a click handled while a command ran: the
         // positions then point at other entries.
         if (remote.generation() != generation) {
@@ -66,18 +89,35 @@ DownloadSummary DownloadWalk::BAIXA_TUDO()
 
         // A ".part" is never imported; one left by a stopped run is replaced here.
         const QString part = paths::joinName(folder, name + QStringLiteral(".part"));
-        const bool received = session_.EXECUTA_COMANDO(FtpCommand{QStringLiteral("recv"), {name, part}}, false);
+        const bool received = run(FtpCommand{QStringLiteral("recv"), {name, part}});
         if (remote.generation() == generation)
             remote.setSelected(i, false);
         if (received && QFileInfo(part).isFile())
             fetched << Fetched{name, part};
-        else if (!session_.stopRequested())
+        else if (!session_.stopRequested() && lost_.isEmpty())
             notFetched << name;
     }
-    if (!fetched.isEmpty() || !notFetched.isEmpty())
+    if (!lost_.isEmpty()) {
+        // Without the second listing nothing fetched can be checked: all of it stays on the
+        // server, and no second time-out is spent asking a server that is gone.
+        for (const Fetched& f : fetched)
+            QFile::remove(f.part);
+        summary.failed += int(fetched.size() + notFetched.size());
+    } else if (!fetched.isEmpty() || !notFetched.isEmpty()) {
         keepUnchanged(listed, fetched, notFetched, folder, summary);
+    }
     if (session_.stopRequested())
         log(QStringLiteral("Download interrompido: a janela foi fechada; o que não foi baixado fica no servidor"));
+    if (!lost_.isEmpty()) {
+        summary.serverLost = lost_;
+        summary.leftOnServer = files - summary.fetched - summary.received + summary.notDeleted;
+        const QString text = QStringLiteral("O servidor %1 deixou de responder durante o download (%2): %3 arquivo(s) "
+                                            "ficam no servidor para a próxima execução")
+                                 .arg(session_.address(), lost_)
+                                 .arg(summary.leftOnServer);
+        log(text);
+        session_.dialogs().alert(text);
+    }
     if (count > 1) {
         log(QStringLiteral("Download: %1 baixado(s), %2 já recebido(s) antes, %3 em gravação no servidor, %4 falha(s), "
                            "%5 ignorado(s)")
@@ -116,13 +156,13 @@ void DownloadWalk::keepUnchanged(const RemoteListing& first, const QList<Fetched
         for (const Fetched& f : fetched)
             QFile::remove(f.part);
     };
-    if (!waitUntil(first.listedAt + std::chrono::seconds(1))
-        || !session_.EXECUTA_COMANDO(FtpCommand{QStringLiteral("dir"), {}}, false)) {
+    if (!waitUntil(first.listedAt + std::chrono::seconds(1)) || !run(FtpCommand{QStringLiteral("dir"), {}})) {
         dropAll();
         if (!session_.stopRequested()) {
             summary.failed += int(fetched.size() + notFetched.size());
-            log(QStringLiteral("Não foi possível listar a pasta remota de novo para conferir os arquivos: "
-                               "todos ficam no servidor"));
+            if (lost_.isEmpty())
+                log(QStringLiteral("Não foi possível listar a pasta remota de novo para conferir os arquivos: "
+                                   "todos ficam no servidor"));
         }
         return;
     }
@@ -188,7 +228,11 @@ void DownloadWalk::keepUnchanged(const RemoteListing& first, const QList<Fetched
     for (const QString& name : toDelete) {
         if (session_.stopRequested())
             break;
-        if (!session_.EXECUTA_COMANDO(FtpCommand{QStringLiteral("delete"), {name}}, false)) {
+        if (!lost_.isEmpty()) { // stays on the server; the next run finds it received already
+            ++summary.notDeleted;
+            continue;
+        }
+        if (!run(FtpCommand{QStringLiteral("delete"), {name}})) {
             ++summary.notDeleted;
             log(QStringLiteral("Falha ao apagar ") + name + QStringLiteral(" no servidor"));
         }

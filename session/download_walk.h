@@ -22,6 +22,11 @@ struct DownloadSummary {
     int failed = 0;     // not downloaded: left on the server
     int skipped = 0;    // folders and names that cannot be a file of the local folder
     int notDeleted = 0; // downloaded, but the server refused to delete them
+    // The server stopped answering, or dropped or refused the connection, and a new login
+    // failed too: the walk ended there. What failed (the control's report), and how many of the
+    // listed files stay on the server for the next run.
+    QString serverLost;
+    int leftOnServer = 0;
 };
 
 // Why a remote entry is not fetched: empty when it names a plain file of the current remote
@@ -42,6 +47,10 @@ public:
     // removed. Re-reads the local file list at the end; the remote folder is not listed into the
     // model again. Ends early, leaving on the server what it did not settle, when a stop is asked
     // for or the remote folder is listed anew by a click meanwhile.
+    // A command that fails for want of the server is tried once more on a new connection; when
+    // that fails too the walk ends there: nothing more is fetched or deleted, files fetched but
+    // not yet checked against the second listing are dropped (they stay on the server), and the
+    // lost server is reported once (IDialogs::alert) with the number of files left on the server.
     DownloadSummary BAIXA_TUDO();
 
 private:
@@ -58,6 +67,11 @@ private:
     // files takes a while).
     bool syncLocalFolder(const QString& folder);
     void log(const QString& line);
+    // One command of the walk, with one more try when it failed for want of the server; false
+    // when it failed (then lost_ says whether the server is taken as gone).
+    bool run(const FtpCommand& command);
+
+    QString lost_; // the report of the command that found the server gone
 
     FtpSession& session_;
     LocalFolder& local_;

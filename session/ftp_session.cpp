@@ -79,7 +79,7 @@ bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
         succeeded = !replaced && control_.LastSucceeded();
         if (!replaced && !succeeded) {
             lastRefusal_ = control_.ResponseInfo();
-            if (reportRefusals_)
+            if (reportRefusals_ && (reportLostServer_ || !control_.ServerLost()))
                 dialogs_.alert(QStringLiteral("Comando \"%1\" sem sucesso: %2").arg(command.text(), lastRefusal_));
             else
                 dialogs_.markFailure();

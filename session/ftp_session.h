@@ -49,6 +49,10 @@ public:
     // default). The unattended run turns it off while it connects and enters its folder, and
     // reports the outcome of those steps once.
     void setReportRefusals(bool on) { reportRefusals_ = on; }
+    // While off, a command that failed for want of the server (ITransferControl::ServerLost) is
+    // not named through IDialogs::alert even while refusals are reported: the download walk
+    // tries it once more and reports a lost server once.
+    void setReportLostServer(bool on) { reportLostServer_ = on; }
     // The control's report of the last command that did not succeed (empty until one failed).
     const QString& lastRefusal() const { return lastRefusal_; }
 
@@ -139,6 +143,7 @@ private:
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
     bool reportRefusals_ = true;
+    bool reportLostServer_ = true;
     QString lastRefusal_;
     bool stopRequested_ = false;
 };

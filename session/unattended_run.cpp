@@ -87,6 +87,7 @@ bool UnattendedRun::run()
     session_.setReportRefusals(false);
     const bool connected = session_.CONECTA();
     const QString firstRefusal = session_.lastRefusal();
+    bool noConnection = !connected && control.ServerLost();
     if (control.LoginRefused() || control.ServerNotTrusted()) {
         // Logging in again would only get this address blocked by the server, and a server that
         // may not be the right one gets nothing; the orders of the local folder wait for a run
@@ -106,20 +107,26 @@ bool UnattendedRun::run()
     const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
     session_.lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_.EXECUTA_COMANDO(session_.lastFolderCommand, true);
+    noConnection = noConnection || (!inFolder && control.ServerLost());
     session_.setReportRefusals(true);
 
     std::optional<QString> keepFolder;
     if (connected && inFolder && session_.lastListingSucceeded()) {
         const DownloadSummary d = DownloadWalk(session_, local_).BAIXA_TUDO();
-        if (d.failed > 0 || d.notDeleted > 0)
+        if (d.failed > 0 || d.notDeleted > 0 || !d.serverLost.isEmpty())
             dialogs.markFailure();
     } else {
         // Listing whatever folder the login landed in would fetch and delete the wrong files and
         // store that folder in ftp.ini: nothing is fetched, the configured folder is kept.
         keepFolder = configuredFolder;
         const QString reason = firstRefusal.isEmpty() ? session_.lastRefusal() : firstRefusal;
-        const QString text = QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
-                                            "os pedidos já presentes na pasta local serão importados.")
+        // "Sem conexão" only when the server could not be reached; a server that answered but
+        // refused the folder or its listing is told as such.
+        const QString text = (noConnection ? QStringLiteral("Sem conexão com %1 na pasta \"%2\": nenhum arquivo foi baixado; "
+                                                            "os pedidos já presentes na pasta local serão importados.")
+                                           : QStringLiteral("O servidor %1 não abriu ou não listou a pasta \"%2\": nenhum "
+                                                            "arquivo foi baixado; os pedidos já presentes na pasta local "
+                                                            "serão importados."))
                                  .arg(session_.address(), configuredFolder)
             + (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
         session_.appendLog(text);

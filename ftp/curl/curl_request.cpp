@@ -81,6 +81,8 @@ size_t onHeader(char* data, size_t size, size_t n, void* user)
     a->sign();
     const size_t len = size * n;
     const QByteArray line = withoutLineEnd(data, len);
+    if (a->awaitingQuote)
+        a->result->quoteReplyLines << line;
     // A final reply line is "ddd text"; "ddd-text" continues a multi-line reply.
     if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1]))
         && std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' ')) {
@@ -205,6 +207,33 @@ bool serverDropped(const RequestResult& r)
         return false;
     }
 }
+
+} // namespace
+
+bool serverUnreachable(const RequestResult& r)
+{
+    if (r.ok())
+        return false;
+    if (r.lastReplyCode() == 421 || r.quoteReply.startsWith(QLatin1String("421")))
+        return true;
+    switch (r.curlCode) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
 
 // How long to wait for libcurl's sockets. libcurl 7.88 sometimes returns with a step still to
 // take and no socket to wait for: after the EPSV reply it opens the data connection only on its

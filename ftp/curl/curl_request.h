@@ -65,6 +65,7 @@ struct RequestResult {
     int curlCode = 0;          // CURLcode
     QString lastReply;         // last final reply line of the server ("550 No such file")
     QString quoteReply;        // the reply to the line starting with RequestSpec::quotedWord
+    QList<QByteArray> quoteReplyLines; // all of its lines, a multi-line reply's too
     QString pwdReply;          // the last "257" reply
     QString error;             // libcurl's error text
     QString trustRefusal;      // why the server's host key or certificate was refused, if it was
@@ -111,6 +112,11 @@ private:
     RequestResult performOnce(const RequestTarget& target, const RequestSpec& req, bool fresh,
                               bool connectedBefore, bool* reused);
 };
+
+// The request failed for want of the server, not because it refused something: it could not
+// be reached or connected to, stopped answering within the time-out, or dropped the connection
+// (a closed socket, "421").
+bool serverUnreachable(const RequestResult& result);
 
 // The report of a failed request for ResponseInfo, in Portuguese: what went wrong (connection
 // refused, server not found, time-out, login refused, certificate not trusted, file not found or

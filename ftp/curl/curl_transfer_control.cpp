@@ -43,6 +43,7 @@ struct CurlTransferControl::Impl {
     RemoteListing listing;
     bool loginRefused = false;
     bool serverNotTrusted = false;
+    bool serverLost = false;
     // Notifications waiting for the owner thread, delivered in order by one queued call per
     // batch: a command brings about ten of them, and waking the owner thread for each would
     // cost more than the command (thread switches, system calls, the window's event round).
@@ -68,16 +69,23 @@ struct CurlTransferControl::Impl {
     CurlConnection connection;
     FtpCommands commands{connection};
 
-    std::thread worker;
+    std::thread worker;            // none when the commands run on the caller's thread
+    const bool onCallerThread;
 
-    Impl()
+    explicit Impl(bool runOnCallerThread) : onCallerThread(runOnCallerThread)
     {
         notifier = std::make_unique<QObject>();
-        worker = std::thread([this] { workerLoop(); });
+        if (!onCallerThread)
+            worker = std::thread([this] { workerLoop(); });
     }
 
     ~Impl()
     {
+        if (onCallerThread) {
+            commands.logOut();
+            notifier.reset();
+            return;
+        }
         {
             std::lock_guard lk(m);
             stopping = true;
@@ -152,6 +160,7 @@ struct CurlTransferControl::Impl {
                     listing = *outcome->listing;
                 loginRefused = outcome->loginRefused;
                 serverNotTrusted = outcome->serverNotTrusted;
+                serverLost = outcome->serverLost;
             } else if (!running) {
                 return;
             }
@@ -177,15 +186,22 @@ struct CurlTransferControl::Impl {
                 job = std::move(queue.front());
                 queue.pop_front();
             }
-            if (isCancelled(job.id))
-                continue;
-            CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
-            out.loginRefused = commands.loginRefused();
-            out.serverNotTrusted = commands.serverNotTrusted();
-            if (!isCancelled(job.id))
-                post(job.id, out.ok ? ftpstate::ResponseCompleted : ftpstate::Error, out);
+            runJob(job);
         }
         commands.logOut();
+    }
+
+    // Runs one command and posts its outcome (the worker thread, or the caller's own).
+    void runJob(const Job& job)
+    {
+        if (isCancelled(job.id))
+            return;
+        CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
+        out.loginRefused = commands.loginRefused();
+        out.serverNotTrusted = commands.serverNotTrusted();
+        out.serverLost = !out.ok && commands.serverLost();
+        if (!isCancelled(job.id))
+            post(job.id, out.ok ? ftpstate::ResponseCompleted : ftpstate::Error, out);
     }
 
     // What the requests of command `id` report to: its notifications, its cancel flag, and the
@@ -205,7 +221,10 @@ struct CurlTransferControl::Impl {
 
 // -------------------------------------------------------------------- public side
 
-CurlTransferControl::CurlTransferControl() : d(std::make_unique<Impl>()) {}
+CurlTransferControl::CurlTransferControl(bool runOnCallerThread)
+    : d(std::make_unique<Impl>(runOnCallerThread))
+{
+}
 
 CurlTransferControl::~CurlTransferControl() = default;
 
@@ -266,6 +285,7 @@ void CurlTransferControl::setStateListener(std::function<void(int)> listener)
 void CurlTransferControl::Execute(const FtpCommand& command)
 {
     bool replacing = false;
+    std::optional<Job> now;
     {
         std::lock_guard lk(d->m);
         replacing = d->running;
@@ -281,7 +301,15 @@ void CurlTransferControl::Execute(const FtpCommand& command)
         d->answer.clear();
         d->answerPos = 0;
         d->info.clear();
-        d->queue.push_back(std::move(job));
+        d->serverLost = false;
+        if (d->onCallerThread)
+            now = std::move(job);
+        else
+            d->queue.push_back(std::move(job));
+    }
+    if (now) {
+        d->runJob(*now);
+        return;
     }
     // The request of the replaced command looks at its cancel flag at once; an idle worker
     // needs no wake-up of libcurl (it would only cost the next request an extra round).
@@ -351,6 +379,12 @@ bool CurlTransferControl::ServerNotTrusted() const
     return d->serverNotTrusted;
 }
 
+bool CurlTransferControl::ServerLost() const
+{
+    std::lock_guard lk(d->m);
+    return d->serverLost && !d->running;
+}
+
 void CurlTransferControl::waitForProgress(int maxMs)
 {
     std::unique_lock lk(d->m);
@@ -368,7 +402,7 @@ std::unique_ptr<ITransferControl> makeCurlTransferControl()
 
 std::unique_ptr<ITransferControl> makeCurlTransferControl(const CurlControlOptions& options)
 {
-    auto control = std::make_unique<CurlTransferControl>();
+    auto control = std::make_unique<CurlTransferControl>(options.runOnCallerThread);
     control->setRequestTimeoutMs(options.requestTimeoutMs);
     control->setTrustFolder(options.trustFolder);
     return control;

@@ -30,7 +30,11 @@
 
 class CurlTransferControl : public ITransferControl {
 public:
-    CurlTransferControl();
+    // With runOnCallerThread, Execute runs the command itself before it returns, on the
+    // caller's thread, and there is no worker thread: for a caller that has nothing else to do
+    // meanwhile (the unattended run). The notifications are delivered the same way, by the
+    // caller's event processing, the final one after StillExecuting has turned false.
+    explicit CurlTransferControl(bool runOnCallerThread = false);
     ~CurlTransferControl() override;
     CurlTransferControl(const CurlTransferControl&) = delete;
     CurlTransferControl& operator=(const CurlTransferControl&) = delete;
@@ -47,6 +51,7 @@ public:
     RemoteListing LastListing() const override;
     bool LoginRefused() const override;
     bool ServerNotTrusted() const override;
+    bool ServerLost() const override;
     void setStateListener(std::function<void(int)> listener) override;
     void waitForProgress(int maxMs) override;
 
@@ -68,6 +73,7 @@ private:
 struct CurlControlOptions {
     int requestTimeoutMs = 60000;
     QString trustFolder;   // the application folder: known_hosts, ftp-ca.pem
+    bool runOnCallerThread = false;   // see CurlTransferControl's constructor
 };
 
 // Created on the window's thread; its notifications are delivered there.

@@ -1,5 +1,6 @@
 #include "ftp/curl/ftp_commands.h"
 
+#include "core/text_codec.h"
 #include "ftp/listing.h"
 #include "ftp/remote_paths.h"
 
@@ -70,6 +71,7 @@ Verb parseVerb(const QString& word)
 
 CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings& settings, const RequestHooks& hooks)
 {
+    serverLost_ = false;
     const Verb verb = parseVerb(command.verb);
     const QStringList& args = command.args;
     for (const QString& a : args) {
@@ -145,6 +147,7 @@ void FtpCommands::logOut()
 RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpec& req)
 {
     RequestResult r = connection_.perform(target, req, session_.connectionCached());
+    serverLost_ = !r.cancelled && serverUnreachable(r);
     session_.change(r.connectionKept ? SessionChange::ConnectionKept : SessionChange::ConnectionLost);
     if (r.loginRefused)
         session_.change(SessionChange::LoginRefused, describeFailure(r, target.address));
@@ -155,25 +158,54 @@ RequestResult FtpCommands::request(const RequestTarget& target, const RequestSpe
 
 QByteArray FtpCommands::folderUrl(const RequestTarget& target, const QString& absFolder) const
 {
-    return remoteFolderUrl(target.address.baseUrl(), absFolder, session_.latin1Names());
+    return remoteFolderUrl(target.address.baseUrl(), absFolder, names());
 }
 
 QByteArray FtpCommands::fileUrl(const RequestTarget& target, const QString& absPath) const
 {
-    return remoteFileUrl(target.address.baseUrl(), remoteParent(absPath), remoteLeaf(absPath), session_.latin1Names());
+    return remoteFileUrl(target.address.baseUrl(), absPath, names());
 }
 
-// Logs in and takes the login folder as the current folder; the failure, if it fails.
+namespace {
+// FEAT's answer lists UTF8 (" UTF8" on a line of its own).
+bool offersUtf8(const QList<QByteArray>& featLines)
+{
+    for (const QByteArray& line : featLines) {
+        if (line.trimmed().compare("UTF8", Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+// Logs in and takes the login folder as the current folder; the failure, if it fails. A server
+// whose FEAT answer offers UTF8 is asked for UTF-8 names ("OPTS UTF8 ON"), as some send names
+// in a local code page until asked; a server that refuses either keeps its way.
 std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
 {
     RequestSpec req;
     req.url = target.address.baseUrl() + '/';
     req.noBody = true;
+    if (!target.address.sftp) {
+        req.preQuote = {QByteArrayLiteral("*FEAT")};
+        req.quotedWord = "FEAT";
+    }
     const RequestResult r = request(target, req);
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
         return failure(describeFailure(r, target.address));
+    if (!target.address.sftp && offersUtf8(r.quoteReplyLines)) {
+        RequestSpec utf8;
+        utf8.url = req.url;
+        utf8.noBody = true;
+        utf8.preQuote = {QByteArrayLiteral("*OPTS UTF8 ON")};
+        const RequestResult u = request(target, utf8);
+        if (u.cancelled)
+            return cancelled();
+        if (!u.ok())
+            return failure(describeFailure(u, target.address));
+    }
     const QString path = decodeServerText(r.entryPath);
     const QString folder = path.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), path)
                                                              : QStringLiteral("/");
@@ -196,28 +228,31 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
     if (mlsd)
         req.listCommand = "MLSD";
     RequestResult r = request(target, req);
-    if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 504) {
-        session_.change(SessionChange::MlsdMissing);
+    // Any permanent refusal of MLSD ("500 Unknown command", "550 Unable to handle command" from
+    // a server whose administrator denies it) is tried as LIST; once LIST lists the folder,
+    // LIST it is for the rest of the session.
+    if (mlsd && !r.ok() && !r.cancelled && r.lastReplyCode() >= 500 && r.lastReplyCode() <= 599) {
         mlsd = false;
         req.listCommand.clear();
         r = request(target, req);
+        if (r.ok())
+            session_.change(SessionChange::MlsdMissing);
     }
     if (r.cancelled)
         return cancelled();
     if (!r.ok())
         return failure(describeFailure(r, target.address));
-    bool latin1 = false;
-    const QString text = decodeServerText(data, &latin1);
-    if (latin1)
-        session_.change(SessionChange::Latin1NamesSeen);
-    const QList<FtpListEntry> entries = parseListing(text, mlsd);
+    const QList<FtpListEntry> entries = parseListing(data, mlsd);
     RemoteListing listing;
     listing.listedAt = std::chrono::steady_clock::now();
+    ForeignNames foreign;
     for (const FtpListEntry& e : entries) {
         if (!e.folder)
             listing.sizes.insert(e.name, e.size);
+        if (e.cp1252)
+            foreign.insert(e.name, text::toCp1252(e.name));
     }
-    session_.change(SessionChange::FolderListed, session_.folder(), listing.sizes);
+    session_.change(SessionChange::FolderListed, session_.folder(), listing.sizes, foreign);
     CommandOutcome out = success(composeDirAnswer(entries));
     out.listing = std::move(listing);
     return out;
@@ -260,7 +295,7 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     RequestSpec req;
     req.url = folderUrl(target, remoteParent(abs));
     req.noBody = true;
-    req.preQuote = {'*' + word + ' ' + encodeRemoteName(leaf, session_.latin1Names())};
+    req.preQuote = {'*' + word + ' ' + session_.nameBytes(abs)};
     req.quotedWord = word + ' ';
     const RequestResult r = request(target, req);
     if (r.cancelled)

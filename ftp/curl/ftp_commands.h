@@ -22,6 +22,7 @@ struct CommandOutcome {
     std::optional<RemoteListing> listing;
     bool loginRefused = false; // the session's login stands refused after this command
     bool serverNotTrusted = false; // the server's key or certificate stands refused
+    bool serverLost = false;   // failed for want of the server (serverUnreachable)
 };
 
 class FtpCommands {
@@ -39,12 +40,20 @@ public:
     bool loginRefused() const { return session_.loginRefused(); }
     // The server's host key or certificate was refused: commands fail at once.
     bool serverNotTrusted() const { return session_.serverNotTrusted(); }
+    // The last command failed for want of the server: its last request was unreachable.
+    bool serverLost() const { return serverLost_; }
 
 private:
     CurlConnection& connection_;
     ServerSession session_;
+    bool serverLost_ = false;
 
     RequestResult request(const RequestTarget& target, const RequestSpec& req);
+    // The bytes of each name as the server listed it.
+    NameBytes names() const
+    {
+        return [this](const QString& absPath) { return session_.nameBytes(absPath); };
+    }
     std::optional<CommandOutcome> logIn(const RequestTarget& target);
     CommandOutcome download(const RequestTarget& target, const QString& remote, const QString& local);
     CommandOutcome upload(const RequestTarget& target, const QString& local, const QString& remote);

@@ -2,7 +2,8 @@
 
 #include "ftp/remote_paths.h"
 
-void ServerSession::change(SessionChange what, const QString& value, const ListedSizes& sizes)
+void ServerSession::change(SessionChange what, const QString& value, const ListedSizes& sizes,
+                           const ForeignNames& names)
 {
     switch (what) {
     case SessionChange::NewLogin:
@@ -14,7 +15,7 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
         folder_.clear();
         connectionCached_ = false;
         listing_ = ListingCommand::Mlsd;
-        names_ = NameEncoding::Utf8;
+        foreign_.clear();
         listedFolder_.clear();
         listedSizes_.clear();
         return;
@@ -32,6 +33,11 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
     case SessionChange::FolderListed:
         listedFolder_ = value;
         listedSizes_ = sizes;
+        // The entries of this folder are known by this listing alone from now on.
+        for (auto it = foreign_.begin(); it != foreign_.end();)
+            it = remoteParent(it.key()) == value ? foreign_.erase(it) : std::next(it);
+        for (auto it = names.begin(); it != names.end(); ++it)
+            foreign_.insert((value == QLatin1String("/") ? QString() : value) + QLatin1Char('/') + it.key(), it.value());
         return;
     case SessionChange::FileUploaded:
         if (remoteParent(value) == listedFolder_)
@@ -46,9 +52,6 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
     case SessionChange::MlsdMissing:
         listing_ = ListingCommand::List;
         return;
-    case SessionChange::Latin1NamesSeen:
-        names_ = NameEncoding::Latin1;
-        return;
     }
 }
 
@@ -57,4 +60,10 @@ qint64 ServerSession::listedSize(const QString& absPath) const
     if (listedFolder_.isEmpty() || remoteParent(absPath) != listedFolder_)
         return -1;
     return listedSizes_.value(remoteLeaf(absPath), -1);
+}
+
+QByteArray ServerSession::nameBytes(const QString& absPath) const
+{
+    const auto it = foreign_.constFind(absPath);
+    return it != foreign_.constEnd() ? it.value() : nameBytesUtf8(absPath);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What the transfer control knows about the server between commands: whose login it is, the
 // current remote folder, whether a logged-in connection is cached, how folders are listed and
-// how names are encoded, the sizes of the last listing, and whether the server refused the login
+// the bytes of names listed in another encoding than UTF-8, the sizes of the last listing, and whether the server refused the login
 // or was refused itself.
 //
 // All of it changes in change() and nowhere else: the commands tell it what happened and it
@@ -21,23 +21,24 @@ enum class SessionChange {
     ServerNotTrusted,// the server's host key or certificate was refused (value: the report); no
                      // command connects to it again until the next NewLogin
     FolderChanged,   // value: the new current folder
-    FolderListed,    // value: the folder listed; sizes: its files with their listed sizes
+    FolderListed,    // value: the folder listed; sizes: its files with their listed sizes;
+                     // names: its entries listed in another encoding, with their bytes
     FileUploaded,    // value: the absolute path written; its listed size no longer holds
     ConnectionKept,  // the last request left its logged-in connection cached
     ConnectionLost,  // the last request lost it: the next one logs in again by itself
     MlsdMissing,     // the server does not know MLSD: folders are listed with LIST from now on
-    Latin1NamesSeen, // a listing came in Latin-1: names are sent in Latin-1 from now on
 };
 
 enum class ListingCommand { Mlsd, List };
-enum class NameEncoding { Utf8, Latin1 };
-
 // File name -> size in bytes as listed (-1: the listing gave none).
 using ListedSizes = QHash<QString, qint64>;
+// Name -> the bytes the server listed it with, for names that were not UTF-8.
+using ForeignNames = QHash<QString, QByteArray>;
 
 class ServerSession {
 public:
-    void change(SessionChange what, const QString& value = {}, const ListedSizes& sizes = {});
+    void change(SessionChange what, const QString& value = {}, const ListedSizes& sizes = {},
+                const ForeignNames& names = {});
 
     // Address, user, password and TLS options the session was opened with.
     const QString& loginKey() const { return loginKey_; }
@@ -47,7 +48,9 @@ public:
     const QString& folder() const { return folder_; }
     bool connectionCached() const { return connectionCached_; }
     ListingCommand listing() const { return listing_; }
-    bool latin1Names() const { return names_ == NameEncoding::Latin1; }
+    // The bytes the server knows the last part of `absPath` by: those it listed the name with
+    // when the listing of its folder gave it in another encoding, else its UTF-8 (NameBytes).
+    QByteArray nameBytes(const QString& absPath) const;
     // Why no command may log in until the next NewLogin, empty while nothing stands in the way:
     // the server refused the login, or its host key or certificate was refused.
     const QString& loginRefusal() const { return refusal_; }
@@ -62,7 +65,7 @@ private:
     QString folder_;
     bool connectionCached_ = false;
     ListingCommand listing_ = ListingCommand::Mlsd;
-    NameEncoding names_ = NameEncoding::Utf8;
+    QHash<QString, QByteArray> foreign_;   // absolute path -> bytes of its last part
     QString refusal_;
     bool untrusted_ = false;
     QString listedFolder_;

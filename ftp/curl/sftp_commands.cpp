@@ -59,7 +59,7 @@ CommandOutcome FtpCommands::sftpFileCommand(const RequestTarget& target, Verb ve
     RequestSpec req;
     req.url = folderUrl(target, remoteParent(absPath));
     req.noBody = true;
-    req.quote = {word + ' ' + quotedPath(encodeRemoteName(absPath, session_.latin1Names()))};
+    req.quote = {word + ' ' + quotedPath(encodeRemotePath(absPath, names()))};
     const RequestResult r = request(target, req);
     if (r.cancelled)
         return refused(QStringLiteral("Operação cancelada"));

@@ -44,15 +44,25 @@ TEST(FtpListing, UnixDosAndMlsdLines)
                       QStringList({QString::fromUtf8(c.name), QString::number(c.folder), QString::number(c.size)})) << c.line;
         }
     }
-    const QString list = "total 8\r\ndrwxr-xr-x 2 u g 4096 Mar 10 12:00 ..\ndrwxr-xr-x 2 u g 4096 Mar 10 12:00 pedidos\r\n"
-                         "-rw-r--r-- 1 u g 9 Mar 10 12:00 a.txt";
+    const QByteArray list = "total 8\r\ndrwxr-xr-x 2 u g 4096 Mar 10 12:00 ..\ndrwxr-xr-x 2 u g 4096 Mar 10 12:00 pedidos\r\n"
+                            "-rw-r--r-- 1 u g 9 Mar 10 12:00 a.txt";
     EXPECT_EQ(composeDirAnswer(parseListing(list, false)), "./\r\n../\r\npedidos/\r\na.txt\r\n");
-    EXPECT_EQ(composeDirAnswer(parseListing(QString(), true)), "./\r\n../\r\n");
-    bool latin1 = false;
-    EXPECT_EQ(decodeServerText("PEDI\xc7\xc3O.txt", &latin1), QString::fromUtf8("PEDIÇÃO.txt"));
-    EXPECT_TRUE(latin1);
-    EXPECT_EQ(decodeServerText("PEDI\xc3\x87\xc3\x83O.txt", &latin1), QString::fromUtf8("PEDIÇÃO.txt"));
-    EXPECT_FALSE(latin1);
+    EXPECT_EQ(composeDirAnswer(parseListing(QByteArray(), true)), "./\r\n../\r\n");
+
+    // Each line decoded on its own: one name written by an old Windows tool does not turn the
+    // UTF-8 names around it into mojibake.
+    const QByteArray mixed = "type=file;size=1; PED 1006 a\xc3\xa7\xc3\xa3o.txt\r\n"
+                             "type=file;size=2; PED1031 caf\xe9.txt\r\n"
+                             "type=file;size=3; \x80 \x93" "aspas\x94 \x96.txt\r\n"
+                             "type=dir; pasta \xc7\r\n";
+    const QList<FtpListEntry> entries = parseListing(mixed, true);
+    ASSERT_EQ(entries.size(), 4);
+    const std::pair<QString, bool> decoded[] = {{QString::fromUtf8("PED 1006 ação.txt"), false},
+                                                {QString::fromUtf8("PED1031 café.txt"), true},
+                                                {QString::fromUtf8("€ “aspas” –.txt"), true},
+                                                {QString::fromUtf8("pasta Ç"), true}};
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        EXPECT_EQ(std::make_pair(entries[i].name, entries[i].cp1252), decoded[i]) << i;
 }
 
 TEST(FtpPaths, AddressesAndUrls)
@@ -68,11 +78,16 @@ TEST(FtpPaths, AddressesAndUrls)
     }
     EXPECT_EQ(resolveRemotePath("/a", "b c/./d/.."), "/a/b c");
     EXPECT_EQ(resolveRemotePath("/", ".."), "/");
-    EXPECT_EQ(remoteFolderUrl("ftp://h:21", "/a b/c", false), "ftp://h:21/%2Fa%20b/c/");
-    EXPECT_EQ(remoteFileUrl("ftp://h:21", "/p", "PED#1%?;.txt", false), "ftp://h:21/%2Fp/PED%231%25%3F%3B.txt");
-    EXPECT_EQ(remoteFileUrl("ftp://h:21", "/", QString::fromUtf8("ç.txt"), true), "ftp://h:21/%2F/%E7.txt");
+    EXPECT_EQ(remoteFolderUrl("ftp://h:21", "/a b/c", nameBytesUtf8), "ftp://h:21/%2Fa%20b/c/");
+    EXPECT_EQ(remoteFileUrl("ftp://h:21", "/p/PED#1%?;.txt", nameBytesUtf8), "ftp://h:21/%2Fp/PED%231%25%3F%3B.txt");
+    // A name goes with the bytes it was listed with, every other one as UTF-8.
+    const NameBytes listed = [](const QString& abs) {
+        return abs == QString::fromUtf8("/é") ? QByteArray("\xe9") : nameBytesUtf8(abs);
+    };
+    EXPECT_EQ(remoteFileUrl("ftp://h:21", QString::fromUtf8("/é/ç.txt"), listed), "ftp://h:21/%2F%E9/%C3%A7.txt");
+    EXPECT_EQ(encodeRemotePath(QString::fromUtf8("/é/ç"), listed), "/\xe9/\xc3\xa7");
     // SFTP paths are absolute as they stand; a root folder named "~" is not the login folder.
-    EXPECT_EQ(remoteFileUrl("sftp://h:22", "/a b/c", "PED#1.txt", false), "sftp://h:22/a%20b/c/PED%231.txt");
-    EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/~/x", false), "sftp://h:22//~/x/");
+    EXPECT_EQ(remoteFileUrl("sftp://h:22", "/a b/c/PED#1.txt", nameBytesUtf8), "sftp://h:22/a%20b/c/PED%231.txt");
+    EXPECT_EQ(remoteFolderUrl("sftp://h:22", "/~/x", nameBytesUtf8), "sftp://h:22//~/x/");
     EXPECT_EQ(parsePwdReply("257 \"/a \"\"b\"\"\" is the current directory"), "/a \"b\"");
 }

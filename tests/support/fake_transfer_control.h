@@ -19,6 +19,7 @@ public:
         std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
         std::optional<int> throwNumber;       // Execute raises TransferError with this number
         std::optional<RemoteListing> listing; // becomes LastListing on completion
+        bool lost = false;          // a failed reply: ServerLost
     };
     static Reply answer(const QString& text) { Reply r; r.answer = text; return r; }
     static Reply refusal(const QString& report = {}) { Reply r; r.ok = false; r.report = report; return r; }
@@ -83,6 +84,7 @@ public:
     RemoteListing LastListing() const override { return listing; }
     bool LoginRefused() const override { return false; }
     bool ServerNotTrusted() const override { return false; }
+    bool ServerLost() const override { return !running_ && !current_.ok && current_.lost; }
     void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
     void waitForProgress(int) override { ++waitCalls; }
     void emitState(int state) { if (listener_) listener_(state); }
