@@ -39,6 +39,8 @@ int runCheck(int& argc, char** argv, const QStringList& files)
         true);
 }
 
+constexpr int kUnattendedRequestTimeoutMs = 30000;
+
 // known_hosts and ftp-ca.pem live beside ftp.ini. The unattended run waits for every command
 // it gives, so its commands run on its own thread; the window's run on the control's worker
 // thread while the window goes on answering.
@@ -47,6 +49,10 @@ std::unique_ptr<ITransferControl> makeControl(const QString& applicationFolder, 
     CurlControlOptions options;
     options.trustFolder = applicationFolder;
     options.runOnCallerThread = unattended;
+    // A scheduled run must end by itself: a server that stops answering costs it this long,
+    // twice at most (the command, then one new login), before the run books what it has.
+    if (unattended)
+        options.requestTimeoutMs = kUnattendedRequestTimeoutMs;
     return makeCurlTransferControl(options);
 }
 

@@ -16,6 +16,19 @@ QString decodeServerText(const QByteArray& bytes, bool* wasCp1252)
     return bad ? text::fromCp1252(bytes) : text;
 }
 
+QByteArray cp1252NameBytes(const QString& name)
+{
+    QByteArray out;
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D) // read as themselves
+            out.append(char(u));
+        else
+            out.append(text::toCp1252(QString(c)));
+    }
+    return out;
+}
+
 // A size column or fact: digits only, else unknown (-1).
 static qint64 listedSize(QStringView digits)
 {

@@ -22,6 +22,10 @@ struct FtpListEntry {
 // otherwise Windows-1252 (older Windows tools and servers). `wasCp1252` tells which one was used.
 QString decodeServerText(const QByteArray& bytes, bool* wasCp1252 = nullptr);
 
+// The bytes of a name read as Windows-1252 (FtpListEntry::cp1252), the five bytes the code page
+// leaves undefined included: the name the server knows the file by.
+QByteArray cp1252NameBytes(const QString& name);
+
 // One MLSD line ("type=file;size=12;modify=...; name"). The folder itself and its parent
 // (type=cdir/pdir, or the names "." and "..") and unparseable lines give false.
 bool parseMlsdLine(const QString& line, FtpListEntry* entry);

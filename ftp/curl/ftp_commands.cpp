@@ -1,6 +1,5 @@
 #include "ftp/curl/ftp_commands.h"
 
-#include "core/text_codec.h"
 #include "ftp/listing.h"
 #include "ftp/remote_paths.h"
 
@@ -250,7 +249,7 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
         if (!e.folder)
             listing.sizes.insert(e.name, e.size);
         if (e.cp1252)
-            foreign.insert(e.name, text::toCp1252(e.name));
+            foreign.insert(e.name, cp1252NameBytes(e.name));
     }
     session_.change(SessionChange::FolderListed, session_.folder(), listing.sizes, foreign);
     CommandOutcome out = success(composeDirAnswer(entries));

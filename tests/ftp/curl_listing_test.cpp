@@ -54,15 +54,19 @@ TEST(FtpListing, UnixDosAndMlsdLines)
     const QByteArray mixed = "type=file;size=1; PED 1006 a\xc3\xa7\xc3\xa3o.txt\r\n"
                              "type=file;size=2; PED1031 caf\xe9.txt\r\n"
                              "type=file;size=3; \x80 \x93" "aspas\x94 \x96.txt\r\n"
-                             "type=dir; pasta \xc7\r\n";
+                             "type=dir; pasta \xc7\r\n"
+                             "type=file;size=4; \x81" "x.txt\r\n";
     const QList<FtpListEntry> entries = parseListing(mixed, true);
-    ASSERT_EQ(entries.size(), 4);
+    ASSERT_EQ(entries.size(), 5);
     const std::pair<QString, bool> decoded[] = {{QString::fromUtf8("PED 1006 ação.txt"), false},
                                                 {QString::fromUtf8("PED1031 café.txt"), true},
                                                 {QString::fromUtf8("€ “aspas” –.txt"), true},
-                                                {QString::fromUtf8("pasta Ç"), true}};
+                                                {QString::fromUtf8("pasta Ç"), true},
+                                                {QStringLiteral("\u0081x.txt"), true}};
     for (qsizetype i = 0; i < entries.size(); ++i)
         EXPECT_EQ(std::make_pair(entries[i].name, entries[i].cp1252), decoded[i]) << i;
+    // The bytes the names go back to the server with: a byte the code page leaves undefined too.
+    EXPECT_EQ(cp1252NameBytes(entries[1].name + entries[4].name), "PED1031 caf\xe9.txt\x81x.txt");
 }
 
 TEST(FtpPaths, AddressesAndUrls)

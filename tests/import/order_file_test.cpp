@@ -24,6 +24,7 @@ TEST(OrderFile, Decoding)
         {"a\rb\n", {"a\rb"}},                           // a lone CR is a character
         {"", {}},
         {"Jo\xe3o\r\n", {"João"}},                       // Windows-1252
+        {"\x80 \x93x\x94 \x96 \x97\r\n", {"€ “x” – —"}},  // its 0x80-0x9F, not control codes
         {"\xef\xbb\xbfJo\xc3\xa3o\n", {"João"}},         // UTF-8 with a byte order mark
     };
     for (const auto& c : cases)

@@ -1,15 +1,12 @@
 // The unattended run of the real program from server to database, run after run against one
-// server and one database: a normal run, a run refused by the run lock of another, and a run
-// started in its own application folder.
+// server and one database: a normal run, two runs started at once (one of them refused by the
+// run lock), and a run started in its own application folder.
 #include "unattended_test.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
 {
@@ -21,18 +18,22 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     server.writeFile(QStringLiteral("pedidos/") + oddName, odd);
     server.writeFile(QStringLiteral("naoTocar.txt"), rig::orderFile(98));
 
-    // Under strace: a run without a display loads no part of the window toolkit.
+    // Under strace: a run without a display loads no part of the window toolkit, and the files
+    // fetched are on the disk before the first of them is deleted on the server.
     const QTemporaryDir traceFolder;
-    const QString trace = traceFolder.filePath(QStringLiteral("openat.trace"));
+    const QString trace = traceFolder.filePath(QStringLiteral("run.trace"));
     rig::Launch traced;
-    traced.wrapper = QStringList{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-e"),
-                                 QStringLiteral("trace=openat"), QStringLiteral("-o"), trace};
+    traced.wrapper = QStringList{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"),
+                                 QStringLiteral("-e"), QStringLiteral("trace=openat,syncfs,sendto"),
+                                 QStringLiteral("-s"), QStringLiteral("16"), QStringLiteral("-o"), trace};
     rig::Result r = program.run(traced);
     ASSERT_TRUE(r.finished) << "the unattended run did not end";
-    const QString opened = QString::fromUtf8(testutil::readFile(trace));
-    EXPECT_TRUE(opened.contains(QStringLiteral("Zelto.ini"))) << "no trace of the run";
+    const QString calls = QString::fromUtf8(testutil::readFile(trace));
+    EXPECT_TRUE(calls.contains(QStringLiteral("Zelto.ini"))) << "no trace of the run";
     for (const char* toolkit : {"/plugins/platforms/", "/usr/share/fonts/", "/etc/fonts/", "cache/fontconfig/"})
-        EXPECT_FALSE(opened.contains(QString::fromLatin1(toolkit))) << toolkit;
+        EXPECT_FALSE(calls.contains(QString::fromLatin1(toolkit))) << toolkit;
+    const qsizetype synced = calls.indexOf(QStringLiteral("syncfs(")), deleted = calls.indexOf(QStringLiteral("\"DELE "));
+    EXPECT_TRUE(synced >= 0 && deleted > synced) << "syncfs at " << synced << ", first DELE at " << deleted;
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
     EXPECT_EQ(r.err, QString()) << "a clean run is silent on standard error";
@@ -52,19 +53,21 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
               (QStringList{QStringLiteral("Zelto.ini"), QStringLiteral("ftp.ini"), QStringLiteral("pedidosftp"),
                            QStringLiteral("pedidosftp.lock")}));
 
-    // Another run holds the lock: this one ends at once, saying so, and touches nothing.
+    // Two runs at once: the second one, started while the first is fetching (its walk waits a
+    // second before the listing that checks the files), ends at once, saying so; the first one
+    // books the order alone.
     server.writeFile(QStringLiteral("pedidos/PED106.txt"), rig::orderFile(106));
     {
-        const QByteArray lockFile = QFile::encodeName(QDir(program.appFolder()).filePath(QStringLiteral("pedidosftp.lock")));
-        const int fd = ::open(lockFile.constData(), O_RDWR | O_CLOEXEC);
-        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        rig::Run first(program);
+        ASSERT_TRUE(first.waitUntil([&] { return first.output().contains(QStringLiteral("Comando: recv")); }, 30000));
         r = program.run();
-        ::close(fd);
+        const rig::Result firstResult = first.finish();
+        EXPECT_EQ(firstResult.exitCode, 0) << rig::describe(firstResult);
     }
     EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Outra execução do pedidosftp está em andamento"))) << rig::describe(r);
-    EXPECT_TRUE(server.exists(QStringLiteral("pedidos/PED106.txt")));
-    EXPECT_EQ(rig::bookedOrders(db).size(), 2);
+    EXPECT_EQ(program.archivedFiles(), (QStringList{QStringLiteral("PED1.txt"), QStringLiteral("PED106.txt"), oddName}));
+    EXPECT_EQ(rig::bookedOrders(db).size(), 3);
 
     // Started in its own folder: its files there (settings, executable, lock) are no stray
     // downloads, its orders are booked and archived there, and a stray file is a warning on
@@ -77,6 +80,6 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
                 && r.err.count(QLatin1Char('\n')) == 1)
         << rig::describe(r);
     EXPECT_EQ(QDir(QDir(program.appFolder()).filePath(QStringLiteral("importados"))).entryList(QDir::Files),
-              (QStringList{QStringLiteral("PED106.txt"), QStringLiteral("PED107.txt")}));
+              QStringList{QStringLiteral("PED107.txt")});
     EXPECT_EQ(rig::bookedOrders(db).size(), 4);
 }

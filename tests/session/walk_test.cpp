@@ -1,9 +1,13 @@
 // The download walk: each file into its ".part", the folder listed once more, then what kept
-// its size gets its name and is deleted on the server. On the scripted control, and once on a
-// real server.
+// its size gets its name and is deleted on the server. On the scripted control, and on real
+// servers for what only they show (a file growing, a server gone, its ways of listing).
 #include "ftp/curl/curl_transfer_control.h"
 #include "session_rig.h"
 #include "support/ftp_server.h"
+
+#include <QElapsedTimer>
+
+#include <fstream>
 
 using WalkRig = SessionRig<>;
 
@@ -180,4 +184,98 @@ TEST(Walk, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhole)
     EXPECT_EQ(rig.download().fetched, 2);
     EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), QStringList());
     EXPECT_EQ(readFile(rig.at("GROW1.txt")), order + more);
+}
+
+namespace {
+// The real control on `server`, in the folder "pedidos".
+void enterPedidos(SessionRig<CurlTransferControl>& rig, const FtpServerFixture& server)
+{
+    rig.session.setAddress(server.address());
+    rig.session.setUserName(server.user());
+    rig.session.setPassword(server.password());
+    ASSERT_TRUE(rig.session.CONECTA());
+    ASSERT_TRUE(rig.session.EXECUTA_COMANDO(FtpCommand{"cd", {"pedidos"}}, true));
+}
+
+QStringList remoteFiles(const FtpServerFixture& server)
+{
+    return QDir(server.path("pedidos")).entryList(QDir::Files);
+}
+} // namespace
+
+// A server that stops answering in the middle of the walk (SIGSTOP, as a link that drops), and
+// one that is killed: one new login is tried, then the walk ends, within twice the request
+// time-out, with one report; nothing unchecked is kept or deleted, and the next walk takes
+// every file once.
+TEST(Walk, AServerGoneSilentOrDownEndsTheWalkWithOneReportAndLosesNothing)
+{
+    PyFtpServer server;
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    for (int i = 0; i < 12; ++i)
+        server.writeFile(QStringLiteral("pedidos/PED%1.txt").arg(i, 2, 10, QChar('0')), "pedido " + QByteArray::number(i));
+    SessionRig<CurlTransferControl> rig;
+    const int timeoutMs = 1500;
+    rig.control.setRequestTimeoutMs(timeoutMs);
+    enterPedidos(rig, server);
+
+    const struct {
+        const char* stopAt;
+        std::function<void()> stop, revive;
+    } faults[] = {
+        {"Comando: recv PED04.txt", [&] { server.pause(); }, [&] { server.resume(); }},
+        {"Comando: recv PED02.txt", [&] { server.stop(); }, [&] { ASSERT_TRUE(server.restart()); }},
+    };
+    for (const auto& fault : faults) {
+        rig.dialogs.alerts.clear();
+        rig.dialogs.onTrace = [&](const QString& line) {
+            if (line.startsWith(QLatin1String(fault.stopAt) + " "))
+                fault.stop();
+        };
+        QElapsedTimer clock;
+        clock.start();
+        const DownloadSummary lost = rig.download();
+        rig.dialogs.onTrace = {};
+        EXPECT_LT(clock.elapsed(), 2 * timeoutMs + 30000) << fault.stopAt;
+        EXPECT_FALSE(lost.serverLost.isEmpty()) << fault.stopAt;
+        EXPECT_EQ(lost.leftOnServer, 12) << fault.stopAt;
+        ASSERT_EQ(rig.dialogs.alerts.size(), 1) << rig.dialogs.alerts.join('\n').toStdString();
+        EXPECT_TRUE(rig.dialogs.alerts[0].contains("12 arquivo(s) ficam no servidor")) << rig.dialogs.alerts[0].toStdString();
+        EXPECT_EQ(rig.localFiles(), QStringList()) << fault.stopAt;
+        fault.revive();
+        EXPECT_EQ(remoteFiles(server).size(), 12) << fault.stopAt;
+    }
+    ASSERT_TRUE(rig.session.EXECUTA_COMANDO(FtpCommand{"cd", {"."}}, true));
+    const DownloadSummary again = rig.download();
+    EXPECT_EQ(again.fetched, 12);
+    EXPECT_TRUE(again.serverLost.isEmpty());
+    EXPECT_EQ(rig.localFiles().size(), 12);
+    EXPECT_EQ(readFile(rig.at("PED11.txt")), "pedido 11");
+    EXPECT_EQ(remoteFiles(server), QStringList());
+}
+
+// A server that refuses MLSD with 550 (not only 500) is listed with LIST; names in UTF-8 and
+// one an old Windows tool wrote in Windows-1252 each keep their own encoding: fetched under
+// their names and deleted by the bytes the server has. A server offering UTF8 is asked for it.
+TEST(Walk, MlsdRefusedAndMixedNameEncodingsStillTakeEveryFile)
+{
+    PyFtpServer::Options options;
+    options.refuseCommand = "MLSD";
+    PyFtpServer server(options);
+    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+    server.writeFile(QString::fromUtf8("pedidos/PED 1006 ação.txt"), "utf-8");
+    {
+        std::ofstream latin((QFile::encodeName(server.path("pedidos")) + "/PED1031 caf\xe9.txt").constData());
+        latin << "cp1252";
+    }
+    SessionRig<CurlTransferControl> rig;
+    enterPedidos(rig, server);
+    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", QString::fromUtf8("PED 1006 ação.txt"), QString::fromUtf8("PED1031 café.txt")}));
+
+    const DownloadSummary s = rig.download();
+    EXPECT_EQ(s.fetched, 2) << rig.log().toStdString();
+    EXPECT_EQ(rig.localFiles(), (QStringList{QString::fromUtf8("PED 1006 ação.txt"), QString::fromUtf8("PED1031 café.txt")}));
+    EXPECT_EQ(readFile(rig.at(QString::fromUtf8("PED1031 café.txt"))), "cp1252");
+    EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(server.commandCount("MLSD"), 1) << "refused once, then LIST for the session";
+    EXPECT_EQ(server.commandCount("OPTS"), 1);
 }

@@ -195,6 +195,8 @@ bool PyFtpServer::launch()
         args << QStringLiteral("--lie-size") << QString::number(options_.lieSizeBy);
     if (!options_.dropAfterCommand.isEmpty())
         args << QStringLiteral("--drop-after") << options_.dropAfterCommand;
+    if (!options_.refuseCommand.isEmpty())
+        args << QStringLiteral("--refuse") << options_.refuseCommand;
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {

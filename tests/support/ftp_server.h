@@ -11,7 +11,7 @@
 //
 // PyFtpServer options: explicit TLS with a self-signed certificate (certFile() is the CA to
 // trust), an idle time-out, throttled transfers, a "mute" server that never answers, wrong
-// sizes, a lost reply. Passive ports come from a range derived from the control port.
+// sizes, a lost reply, a refused command. Names go out with the bytes they have on disk. Passive ports come from a range derived from the control port.
 //
 // VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
 // in a system user created on first use (tests run as root); isRunning() is false and
@@ -98,6 +98,9 @@ public:
         // A command word ("DELE", "RETR"): the first such command is carried out, and the
         // connection closed without a reply.
         QString dropAfterCommand;
+        // A command word ("MLSD") answered "550 Unable to handle command", as a server whose
+        // administrator denies it.
+        QString refuseCommand;
     };
     PyFtpServer();
     explicit PyFtpServer(const Options& options);

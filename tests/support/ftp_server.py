@@ -9,7 +9,7 @@ Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed cert
 throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
 connections and never answers (--mute), to stand for a server that hangs, and a command
 whose reply is lost (--drop-after WORD): the first time it comes, the server carries it out
-and closes the connection without replying. A refused login is answered after 0.2 s (pyftpdlib
+and closes the connection without replying; a refused command (--refuse WORD). A refused login is answered after 0.2 s (pyftpdlib
 waits 3 s).
 """
 import argparse
@@ -73,6 +73,7 @@ def main():
     p.add_argument("--mute", action="store_true")
     p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
     p.add_argument("--drop-after", default="")  # a command word: carried out once without a reply
+    p.add_argument("--refuse", default="")  # a command word answered 550
     a = p.parse_args()
 
     if a.mute:
@@ -165,6 +166,13 @@ def main():
                 self.close()
         setattr(Handler, "ftp_" + word, drop_after)
 
+    if a.refuse:
+        setattr(Handler, "ftp_" + a.refuse.upper(),
+                lambda self, *args: self.respond("550 Unable to handle command"))
+
+    # Names as their bytes on disk, whatever their encoding (pyftpdlib would put "?" for bytes
+    # that are not UTF-8), as servers on POSIX file systems send them.
+    Handler.unicode_errors = "surrogateescape"
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0.2
     Handler.banner = "pedidosftp test server ready."
