@@ -122,7 +122,7 @@ double logLineCost(FtpSession& session, int pairs)
     const double start = nowSeconds();
     for (int i = 0; i < pairs; ++i) {
         session.appendLog(QStringLiteral("Comando: recv PEDIDO%1.txt /tmp/pedidos/PEDIDO%1.txt").arg(i));
-        session.itcFTP_StateChanged(ftpstate::ResponseCompleted);
+        session.itcFTP_StateChanged(FtpState::ResponseCompleted);
         QCoreApplication::processEvents();
     }
     return (nowSeconds() - start) * 1000.0 / (2 * pairs);

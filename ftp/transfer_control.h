@@ -1,6 +1,6 @@
 #pragma once
 // The transfer control: the one component that speaks FTP. It runs one command at a time,
-// asynchronously, and reports its progress as state numbers on the thread that owns it.
+// asynchronously, and reports its progress as FtpState values on the thread that owns it.
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -26,7 +26,7 @@ struct FtpCommand {
 };
 
 // A failure raised by an operation of the control (not a failed server reply: those end the
-// command with state 11). `number` is what the failure boxes show.
+// command with FtpState::Error). `number` is what the failure boxes show.
 class TransferError : public std::runtime_error {
 public:
     TransferError(int number, const QString& description)
@@ -49,14 +49,12 @@ struct RemoteListing {
     qint64 size(const QString& name) const { return sizes.value(name, -1); }
 };
 
-// State numbers of StateChanged.
-namespace ftpstate {
-enum : int {
+// The states StateChanged reports, with the numbers the status texts are known by.
+enum class FtpState : int {
     Resolving = 1, Resolved = 2, Connecting = 3, Connected = 4, Requesting = 5, RequestSent = 6,
     Receiving = 7, ResponseReceived = 8, Disconnecting = 9, Disconnected = 10, Error = 11,
     ResponseCompleted = 12,
 };
-}
 
 class ITransferControl {
 public:
@@ -89,7 +87,7 @@ public:
     // "pwd": the current remote folder). An empty text once the answer is used up.
     virtual QString GetChunk(int size) = 0;
 
-    // The report of the last failed response (the server's reply text), for state 11.
+    // The report of the last failed response (the server's reply text), for FtpState::Error.
     virtual QString ResponseInfo() const = 0;
 
     // True when the last command finished and succeeded. For "recv": the local file is
@@ -101,7 +99,7 @@ public:
     virtual RemoteListing LastListing() const = 0;
 
     // True once the server refused the login: every later command fails at once with that
-    // refusal (state 11, ResponseInfo) without logging in again, until the address, the user or
+    // refusal (FtpState::Error, ResponseInfo) without logging in again, until the address, the user or
     // the password is set again.
     virtual bool LoginRefused() const = 0;
 
@@ -114,9 +112,9 @@ public:
     // connection. The next command tries a new connection and login by itself.
     virtual bool ServerLost() const = 0;
 
-    // StateChanged: called with each state number, always on the thread that created the
+    // StateChanged: called with each state, always on the thread that created the
     // control, from its event processing (queued, never from inside Execute).
-    virtual void setStateListener(std::function<void(int)> listener) = 0;
+    virtual void setStateListener(std::function<void(FtpState)> listener) = 0;
 
     // Blocks the caller at most `maxMs` milliseconds, returning early when the running command
     // ends (its notifications may then be pending in the event queue). Lets the wait loop sleep

@@ -53,7 +53,7 @@ QStringList entriesOf(const QString& answer)
 FtpSession::FtpSession(ITransferControl& control, IDialogs& dialogs, QObject* parent)
     : QObject(parent), control_(control), dialogs_(dialogs)
 {
-    control_.setStateListener([this](int state) { itcFTP_StateChanged(state); });
+    control_.setStateListener([this](FtpState state) { itcFTP_StateChanged(state); });
 }
 
 FtpSession::~FtpSession()
@@ -175,32 +175,32 @@ void FtpSession::DESCONECTA()
     }
 }
 
-void FtpSession::itcFTP_StateChanged(int state)
+void FtpSession::itcFTP_StateChanged(FtpState state)
 {
     QString status;
     switch (state) {
-    case ftpstate::Resolving: status = QStringLiteral("Resolvendo Host"); break;
-    case ftpstate::Resolved: status = QStringLiteral("Host Resolvido"); break;
-    case ftpstate::Connecting: status = QStringLiteral("Conectando ..."); break;
-    case ftpstate::Connected: status = QStringLiteral("Conectado"); break;
-    case ftpstate::Requesting: status = QStringLiteral("Requesitando ..."); break;
-    case ftpstate::RequestSent: status = QStringLiteral("Requesição enviada"); break;
-    case ftpstate::Receiving: status = QStringLiteral("Recebendo ..."); break;
-    case ftpstate::ResponseReceived: status = QStringLiteral("Resposta recebida"); break;
-    case ftpstate::Disconnecting: status = QStringLiteral("Desconectando ..."); break;
-    case ftpstate::Disconnected: status = QStringLiteral("Desconectado"); break;
-    case ftpstate::Error:
+    case FtpState::Resolving: status = QStringLiteral("Resolvendo Host"); break;
+    case FtpState::Resolved: status = QStringLiteral("Host Resolvido"); break;
+    case FtpState::Connecting: status = QStringLiteral("Conectando ..."); break;
+    case FtpState::Connected: status = QStringLiteral("Conectado"); break;
+    case FtpState::Requesting: status = QStringLiteral("Requesitando ..."); break;
+    case FtpState::RequestSent: status = QStringLiteral("Requesição enviada"); break;
+    case FtpState::Receiving: status = QStringLiteral("Recebendo ..."); break;
+    case FtpState::ResponseReceived: status = QStringLiteral("Resposta recebida"); break;
+    case FtpState::Disconnecting: status = QStringLiteral("Desconectando ..."); break;
+    case FtpState::Disconnected: status = QStringLiteral("Desconectado"); break;
+    case FtpState::Error:
         status = control_.ResponseInfo();
         appendLog(status);
         break;
-    case ftpstate::ResponseCompleted:
+    case FtpState::ResponseCompleted:
         status = QStringLiteral("operacao Completa");
         appendLog(status);
         break;
     default: break;
     }
-    if (state >= ftpstate::Resolving && state <= ftpstate::ResponseCompleted)
-        showStatus(status, state != ftpstate::Error);
+    if (state >= FtpState::Resolving && state <= FtpState::ResponseCompleted)
+        showStatus(status, state != FtpState::Error);
     emit notified();
 }
 

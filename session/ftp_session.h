@@ -78,7 +78,7 @@ public:
     void DESCONECTA();
 
     // The control's state notification: status text and log.
-    void itcFTP_StateChanged(int state);
+    void itcFTP_StateChanged(FtpState state);
 
     // Sends a command straight to the control: not logged, not waited for (the "Quit" sent
     // when the window closes). A command being waited for is taken as cancelled by it.

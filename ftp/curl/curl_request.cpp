@@ -33,7 +33,7 @@ struct Attempt {
     const RequestSpec* req = nullptr;
     RequestResult* result = nullptr;
     TraceFunction trace;
-    int lastState = 0;
+    std::optional<FtpState> lastState;
     bool sawReply = false;
     bool resolving = false;
     bool awaitingQuote = false;
@@ -57,8 +57,8 @@ struct Attempt {
         return !req->quotedWord.isEmpty() && line.startsWith(req->quotedWord);
     }
 
-    // Every state number of the request goes out here, each only once in a row.
-    void report(int state)
+    // Every state of the request goes out here, each only once in a row.
+    void report(FtpState state)
     {
         if (lastState == state)
             return;
@@ -102,7 +102,7 @@ size_t onHeader(char* data, size_t size, size_t n, void* user)
             a->result->commandReply = text;
             a->awaitingCommandReply = false;
         }
-        a->report(greeting ? ftpstate::Connected : ftpstate::ResponseReceived);
+        a->report(greeting ? FtpState::Connected : FtpState::ResponseReceived);
     }
     return len;
 }
@@ -124,8 +124,8 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
     }
     if (a->trace)
         a->trace(QStringLiteral("> ") + decodeServerText(line));
-    a->report(ftpstate::Requesting);
-    a->report(ftpstate::RequestSent);
+    a->report(FtpState::Requesting);
+    a->report(FtpState::RequestSent);
     return 0;
 }
 
@@ -133,7 +133,7 @@ int onResolverStart(void*, void*, void* user)
 {
     auto* a = static_cast<Attempt*>(user);
     a->resolving = true;
-    a->report(ftpstate::Resolving);
+    a->report(FtpState::Resolving);
     return 0;
 }
 
@@ -142,16 +142,16 @@ curl_socket_t onOpenSocket(void* user, curlsocktype, curl_sockaddr* addr)
     auto* a = static_cast<Attempt*>(user);
     if (!a->sawReply) { // the control connection, not a data connection
         if (!a->resolving)
-            a->report(ftpstate::Resolving);
-        a->report(ftpstate::Resolved);
-        a->report(ftpstate::Connecting);
+            a->report(FtpState::Resolving);
+        a->report(FtpState::Resolved);
+        a->report(FtpState::Connecting);
     }
     return ::socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
 }
 
 int onPrereq(void* user, char*, char*, int, int)
 {
-    static_cast<Attempt*>(user)->report(ftpstate::Requesting);
+    static_cast<Attempt*>(user)->report(FtpState::Requesting);
     return CURL_PREREQFUNC_OK;
 }
 
@@ -165,7 +165,7 @@ int onProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t 
         a->sign();
     }
     if (dlnow > 0 || ulnow > 0)
-        a->report(ftpstate::Receiving);
+        a->report(FtpState::Receiving);
     return 0;
 }
 
@@ -356,7 +356,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     if (target.address.sftp) // the password only, tried once (no keys of this machine's user)
         curl_easy_setopt(e, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD));
     h->trust.apply(e, target.address, {settings.knownHostsFile, settings.caFile},
-                   [&at] { at.report(ftpstate::Connected); });
+                   [&at] { at.report(FtpState::Connected); });
     if (fresh)
         curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);

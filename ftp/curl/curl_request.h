@@ -1,11 +1,12 @@
 #pragma once
 // One libcurl request on the control connection: the easy-handle options, the callbacks that
-// turn libcurl's events into state numbers and dialogue lines, the multi loop that runs it
+// turn libcurl's events into states and dialogue lines, the multi loop that runs it
 // until it ends or the command is cancelled, and one more try on a new login when the server
 // had dropped the cached connection before the request's own command reached it.
 //
 // What to ask for comes as a RequestSpec built by the commands; libcurl itself stays in here.
 #include "ftp/remote_paths.h"
+#include "ftp/transfer_control.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,7 +32,7 @@ using TraceFunction = std::function<void(const QString&)>;
 
 // How the requests of one command report back. All of it is called on the worker thread.
 struct RequestHooks {
-    std::function<void(int state)> notify;         // progress, as ftpstate numbers
+    std::function<void(FtpState state)> notify;    // progress
     std::function<bool()> cancelled;                // the command was cancelled or replaced
     std::function<TraceFunction()> traceListener;   // the dialogue listener now in force, if any
 };

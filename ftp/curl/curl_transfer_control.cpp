@@ -41,20 +41,21 @@ struct CurlTransferControl::Impl {
     qsizetype answerPos = 0;
     QString info;
     RemoteListing listing;
-    bool loginRefused = false;
-    bool serverNotTrusted = false;
+    // The server session's refusal as the last command left it (the session itself lives on the
+    // worker thread).
+    Refusal refusal = Refusal::None;
     bool serverLost = false;
     // Notifications waiting for the owner thread, delivered in order by one queued call per
     // batch: a command brings about ten of them, and waking the owner thread for each would
     // cost more than the command (thread switches, system calls, the window's event round).
     struct Note {
         quint64 id;
-        int state;
+        FtpState state;
         std::optional<CommandOutcome> outcome;
     };
     std::vector<Note> notes;
     bool drainQueued = false;
-    // Final notifications (11 or 12) posted and delivered: waitForProgress returns as soon as
+    // Final notifications (Error or ResponseCompleted) posted and delivered: waitForProgress returns as soon as
     // one is waiting.
     quint64 finalsPosted = 0, finalsDelivered = 0;
     std::atomic<quint64> cancelledUpTo{0};
@@ -62,7 +63,7 @@ struct CurlTransferControl::Impl {
     TraceFunction trace;
 
     // ---- owner thread only ----
-    std::function<void(int)> listener;
+    std::function<void(FtpState)> listener;
     std::unique_ptr<QObject> notifier;
 
     // ---- worker thread only, except connection.wake() ----
@@ -101,13 +102,14 @@ struct CurlTransferControl::Impl {
     }
 
     bool isCancelled(quint64 id) const { return cancelledUpTo.load() >= id; }
+    void newConnect(); // guarded by m
 
     // ---------------------------------------------------------------- owner thread side
 
     // Queues a notification for the owner thread. Only the first of a batch posts an event;
     // only a final one wakes a caller sleeping in waitForProgress (the others are shown by its
     // next round of event processing, at most one wait slice later).
-    void post(quint64 id, int state, std::optional<CommandOutcome> outcome = std::nullopt)
+    void post(quint64 id, FtpState state, std::optional<CommandOutcome> outcome = std::nullopt)
     {
         const bool final = outcome.has_value();
         bool queueDrain = false;
@@ -139,9 +141,9 @@ struct CurlTransferControl::Impl {
             deliver(n.id, n.state, n.outcome);
     }
 
-    void deliver(quint64 id, int state, const std::optional<CommandOutcome>& outcome)
+    void deliver(quint64 id, FtpState state, const std::optional<CommandOutcome>& outcome)
     {
-        std::function<void(int)> call;
+        std::function<void(FtpState)> call;
         {
             std::lock_guard lk(m);
             if (outcome)
@@ -158,8 +160,7 @@ struct CurlTransferControl::Impl {
                 info = outcome->info;
                 if (outcome->listing)
                     listing = *outcome->listing;
-                loginRefused = outcome->loginRefused;
-                serverNotTrusted = outcome->serverNotTrusted;
+                refusal = outcome->refusal;
                 serverLost = outcome->serverLost;
             } else if (!running) {
                 return;
@@ -197,11 +198,10 @@ struct CurlTransferControl::Impl {
         if (isCancelled(job.id))
             return;
         CommandOutcome out = commands.run(job.command, job.settings, hooksFor(job.id));
-        out.loginRefused = commands.loginRefused();
-        out.serverNotTrusted = commands.serverNotTrusted();
+        out.refusal = commands.refusal();
         out.serverLost = !out.ok && commands.serverLost();
         if (!isCancelled(job.id))
-            post(job.id, out.ok ? ftpstate::ResponseCompleted : ftpstate::Error, out);
+            post(job.id, out.ok ? FtpState::ResponseCompleted : FtpState::Error, out);
     }
 
     // What the requests of command `id` report to: its notifications, its cancel flag, and the
@@ -209,7 +209,7 @@ struct CurlTransferControl::Impl {
     RequestHooks hooksFor(quint64 id)
     {
         RequestHooks hooks;
-        hooks.notify = [this, id](int state) { post(id, state); };
+        hooks.notify = [this, id](FtpState state) { post(id, state); };
         hooks.cancelled = [this, id] { return isCancelled(id); };
         hooks.traceListener = [this] {
             std::lock_guard lk(m);
@@ -230,31 +230,31 @@ CurlTransferControl::~CurlTransferControl() = default;
 
 // Setting the address, the user or the password is a new connect: a login the server refused
 // may be tried once more.
+void CurlTransferControl::Impl::newConnect()
+{
+    ++settings.connectNumber;
+    refusal = Refusal::None;
+}
+
 void CurlTransferControl::setAddress(const QString& address)
 {
     std::lock_guard lk(d->m);
     d->settings.address = address;
-    ++d->settings.connectNumber;
-    d->loginRefused = false;
-    d->serverNotTrusted = false;
+    d->newConnect();
 }
 
 void CurlTransferControl::setUserName(const QString& user)
 {
     std::lock_guard lk(d->m);
     d->settings.user = user;
-    ++d->settings.connectNumber;
-    d->loginRefused = false;
-    d->serverNotTrusted = false;
+    d->newConnect();
 }
 
 void CurlTransferControl::setPassword(const QString& password)
 {
     std::lock_guard lk(d->m);
     d->settings.password = password;
-    ++d->settings.connectNumber;
-    d->loginRefused = false;
-    d->serverNotTrusted = false;
+    d->newConnect();
 }
 
 void CurlTransferControl::setRequestTimeoutMs(int ms)
@@ -276,7 +276,7 @@ void CurlTransferControl::setTraceListener(std::function<void(const QString&)> l
     d->trace = std::move(listener);
 }
 
-void CurlTransferControl::setStateListener(std::function<void(int)> listener)
+void CurlTransferControl::setStateListener(std::function<void(FtpState)> listener)
 {
     std::lock_guard lk(d->m);
     d->listener = std::move(listener);
@@ -370,13 +370,13 @@ RemoteListing CurlTransferControl::LastListing() const
 bool CurlTransferControl::LoginRefused() const
 {
     std::lock_guard lk(d->m);
-    return d->loginRefused;
+    return d->refusal == Refusal::Login;
 }
 
 bool CurlTransferControl::ServerNotTrusted() const
 {
     std::lock_guard lk(d->m);
-    return d->serverNotTrusted;
+    return d->refusal == Refusal::Trust;
 }
 
 bool CurlTransferControl::ServerLost() const

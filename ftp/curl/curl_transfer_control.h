@@ -9,13 +9,13 @@
 //
 // Threads: Execute/Cancel only queue work and return at once; the commands run on the worker
 // thread. State notifications are posted to the thread that created the control and delivered
-// by its event processing; the final one (11 or 12) is delivered after StillExecuting has
+// by its event processing; the final one (Error or ResponseCompleted) is delivered after StillExecuting has
 // turned false, so a wait loop must process events (QCoreApplication::processEvents) while it
 // polls StillExecuting, and may sleep in waitForProgress between polls.
 //
 // Time-outs: a server that does not answer a command within the request time-out (60 s by
 // default), a connection that cannot be made within it, and a data transfer that stalls for
-// that long fail the command (state 11).
+// that long fail the command (FtpState::Error).
 //
 // TLS ("ftps://host"): explicit TLS on the control and data connections. The server
 // certificate is verified against the system's CA store and the certificates of "ftp-ca.pem"
@@ -52,7 +52,7 @@ public:
     bool LoginRefused() const override;
     bool ServerNotTrusted() const override;
     bool ServerLost() const override;
-    void setStateListener(std::function<void(int)> listener) override;
+    void setStateListener(std::function<void(FtpState)> listener) override;
     void waitForProgress(int maxMs) override;
 
     // Request time-out in milliseconds (default 60000); applies to the next command.

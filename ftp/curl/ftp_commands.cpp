@@ -8,21 +8,8 @@
 
 namespace {
 
-CommandOutcome failure(const QString& info)
-{
-    CommandOutcome out;
-    out.info = info;
-    return out;
-}
-
-CommandOutcome success(const QString& answer = {})
-{
-    CommandOutcome out;
-    out.ok = true;
-    out.answer = answer;
-    return out;
-}
-CommandOutcome cancelled() { return failure(QStringLiteral("Operação cancelada")); }
+CommandOutcome failure(const QString& info) { return commandFailure(info); }
+CommandOutcome success(const QString& answer = {}) { return commandSuccess(answer); }
 
 // Everything that makes a logged-in connection unusable for another command when it changes,
 // and the connect it belongs to: a new connect may try a login the server refused before.
@@ -47,6 +34,33 @@ QByteArray ftpWord(Verb verb)
 }
 
 } // namespace
+
+CommandOutcome commandFailure(const QString& info)
+{
+    CommandOutcome out;
+    out.info = info;
+    return out;
+}
+
+CommandOutcome commandSuccess(const QString& answer)
+{
+    CommandOutcome out;
+    out.ok = true;
+    out.answer = answer;
+    return out;
+}
+
+const ProtocolWays FtpCommands::kFtpWays{true, true, &FtpCommands::ftpChangeFolder, &FtpCommands::ftpFileCommand};
+const ProtocolWays FtpCommands::kSftpWays{false, false, &FtpCommands::sftpChangeFolder, &FtpCommands::sftpFileCommand};
+
+std::optional<CommandOutcome> FtpCommands::unsuccessful(const RequestResult& r, const RequestTarget& target)
+{
+    if (r.cancelled)
+        return failure(QStringLiteral("Operação cancelada"));
+    if (!r.ok())
+        return failure(describeFailure(r, target.address));
+    return std::nullopt;
+}
 
 Verb parseVerb(const QString& word)
 {
@@ -78,9 +92,9 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
             return failure(QStringLiteral("Nome inválido no comando \"%1\"").arg(command.verb));
     }
     if (verb == Verb::Quit) {
-        hooks.notify(ftpstate::Disconnecting);
+        hooks.notify(FtpState::Disconnecting);
         logOut();
-        hooks.notify(ftpstate::Disconnected);
+        hooks.notify(FtpState::Disconnected);
         return success();
     }
     const auto address = parseFtpServerAddress(settings.address);
@@ -95,10 +109,11 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
         return failure(QStringLiteral("Comando FTP desconhecido: \"%1\"").arg(command.verb));
     // One refused login is enough: hosts block addresses that keep trying. A server whose key or
     // certificate was refused is not asked again either.
-    if (!session_.loginRefusal().isEmpty())
-        return failure(session_.loginRefusal());
+    if (session_.refusal() != Refusal::None)
+        return failure(session_.refusalReport());
 
     const RequestTarget target{settings, *address, hooks};
+    ways_ = address->sftp ? &kSftpWays : &kFtpWays;
     if (!session_.loggedIn()) {
         if (auto refused = logIn(target))
             return *refused;
@@ -122,12 +137,12 @@ CommandOutcome FtpCommands::run(const FtpCommand& command, const ServerSettings&
     case Verb::Delete:
         if (oneArg.isEmpty() || oneArg.endsWith(QLatin1Char('/')))
             return failure(QStringLiteral("Não é um arquivo: \"%1\"").arg(oneArg));
-        return quotedCommand(target, verb, oneArg);
+        return fileCommand(target, verb, oneArg);
     case Verb::Mkdir:
     case Verb::Rmdir:
         if (oneArg.isEmpty())
             return failure(QStringLiteral("Informe o nome da pasta"));
-        return quotedCommand(target, verb, oneArg);
+        return fileCommand(target, verb, oneArg);
     case Verb::Quit:
     case Verb::Unknown:
         break; // answered before logging in
@@ -185,25 +200,21 @@ std::optional<CommandOutcome> FtpCommands::logIn(const RequestTarget& target)
     RequestSpec req;
     req.url = target.address.baseUrl() + '/';
     req.noBody = true;
-    if (!target.address.sftp) {
+    if (ways_->asksFeatures) {
         req.preQuote = {QByteArrayLiteral("*FEAT")};
         req.quotedWord = "FEAT";
     }
     const RequestResult r = request(target, req);
-    if (r.cancelled)
-        return cancelled();
-    if (!r.ok())
-        return failure(describeFailure(r, target.address));
-    if (!target.address.sftp && offersUtf8(r.quoteReplyLines)) {
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
+    if (ways_->asksFeatures && offersUtf8(r.quoteReplyLines)) {
         RequestSpec utf8;
         utf8.url = req.url;
         utf8.noBody = true;
         utf8.preQuote = {QByteArrayLiteral("*OPTS UTF8 ON")};
         const RequestResult u = request(target, utf8);
-        if (u.cancelled)
-            return cancelled();
-        if (!u.ok())
-            return failure(describeFailure(u, target.address));
+        if (auto failed = unsuccessful(u, target))
+            return *failed;
     }
     const QString path = decodeServerText(r.entryPath);
     const QString folder = path.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), path)
@@ -223,7 +234,7 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
         data.append(p, qsizetype(n));
         return true;
     };
-    bool mlsd = session_.listing() == ListingCommand::Mlsd && !target.address.sftp;
+    bool mlsd = ways_->listsWithMlsd && session_.listing() == ListingCommand::Mlsd;
     if (mlsd)
         req.listCommand = "MLSD";
     RequestResult r = request(target, req);
@@ -237,10 +248,8 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
         if (r.ok())
             session_.change(SessionChange::MlsdMissing);
     }
-    if (r.cancelled)
-        return cancelled();
-    if (!r.ok())
-        return failure(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
     const QList<FtpListEntry> entries = parseListing(data, mlsd);
     RemoteListing listing;
     listing.listedAt = std::chrono::steady_clock::now();
@@ -257,39 +266,44 @@ CommandOutcome FtpCommands::listFolder(const RequestTarget& target)
     return out;
 }
 
-// Moves to the folder and asks PWD there: the server's own name for it becomes the current
-// folder. A folder that does not exist fails the CWD and leaves the current folder as it was.
+// A folder relative to the current one or absolute; one that does not exist fails and leaves
+// the current folder as it was.
 CommandOutcome FtpCommands::changeFolder(const RequestTarget& target, const QString& folder)
 {
     const QString current = session_.folder();
-    const QString wanted = folder.isEmpty() ? current : resolveRemotePath(current, folder);
-    if (target.address.sftp)
-        return sftpChangeFolder(target, wanted);
+    return (this->*ways_->changeFolder)(target, folder.isEmpty() ? current : resolveRemotePath(current, folder));
+}
+
+// Moves to the folder and asks PWD there: the server's own name for it becomes the current
+// folder.
+CommandOutcome FtpCommands::ftpChangeFolder(const RequestTarget& target, const QString& wanted)
+{
     RequestSpec req;
     req.url = folderUrl(target, wanted);
     req.noBody = true;
     req.preQuote = {QByteArrayLiteral("PWD")};
     const RequestResult r = request(target, req);
-    if (r.cancelled)
-        return cancelled();
-    if (!r.ok())
-        return failure(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
     const QString server = parsePwdReply(r.pwdReply);
     const QString now = server.startsWith(QLatin1Char('/')) ? resolveRemotePath(QStringLiteral("/"), server) : wanted;
     session_.change(SessionChange::FolderChanged, now);
     return success();
 }
 
-// DELE, MKD or RMD of `name` (relative to the current folder or absolute). The command is
-// sent before the (empty) request on its folder; "*" keeps the connection when it fails.
-CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb, const QString& name)
+// delete, mkdir or rmdir of `name`, relative to the current folder or absolute.
+CommandOutcome FtpCommands::fileCommand(const RequestTarget& target, Verb verb, const QString& name)
 {
     const QString abs = resolveRemotePath(session_.folder(), name);
-    const QString leaf = remoteLeaf(abs);
-    if (leaf.isEmpty())
+    if (remoteLeaf(abs).isEmpty())
         return failure(QStringLiteral("Nome inválido: \"%1\"").arg(name));
-    if (target.address.sftp)
-        return sftpFileCommand(target, verb, abs);
+    return (this->*ways_->fileCommand)(target, verb, abs);
+}
+
+// DELE, MKD or RMD, sent before the (empty) request on the folder; "*" keeps the connection
+// when it fails.
+CommandOutcome FtpCommands::ftpFileCommand(const RequestTarget& target, Verb verb, const QString& abs)
+{
     const QByteArray word = ftpWord(verb);
     RequestSpec req;
     req.url = folderUrl(target, remoteParent(abs));
@@ -297,10 +311,8 @@ CommandOutcome FtpCommands::quotedCommand(const RequestTarget& target, Verb verb
     req.preQuote = {'*' + word + ' ' + session_.nameBytes(abs)};
     req.quotedWord = word + ' ';
     const RequestResult r = request(target, req);
-    if (r.cancelled)
-        return cancelled();
-    if (!r.ok())
-        return failure(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
     const int code = r.quoteReply.left(3).toInt();
     if (code < 200 || code >= 400)
         return failure(describeRefusal(r.quoteReply.isEmpty() ? r.lastReply : r.quoteReply, target.address));
@@ -352,11 +364,11 @@ CommandOutcome FtpCommands::download(const RequestTarget& target, const QString&
         return failure(info);
     };
     if (r.cancelled)
-        return fail(cancelled().info);
+        return fail(unsuccessful(r, target)->info);
     if (writeFailed || !flushed)
         return fail(QStringLiteral("Erro ao gravar o arquivo local %1: %2").arg(partPath, writeError));
-    if (!r.ok())
-        return fail(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return fail(failed->info);
     const qint64 size = QFileInfo(partPath).size();
     if (listed >= 0 && !inPlace && size != listed) {
         return fail(QStringLiteral("Arquivo %1: %2 bytes recebidos, %3 na listagem (mudou no servidor ou veio incompleto)")
@@ -394,12 +406,10 @@ CommandOutcome FtpCommands::upload(const RequestTarget& target, const QString& l
     };
     const RequestResult r = request(target, req);
     session_.change(SessionChange::FileUploaded, abs);
-    if (r.cancelled)
-        return cancelled();
-    if (readFailed)
+    if (readFailed && !r.cancelled)
         return failure(QStringLiteral("Erro ao ler o arquivo local %1").arg(local));
-    if (!r.ok())
-        return failure(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
     if (r.uploadedBytes != size)
         return failure(QStringLiteral("Envio de %1 incompleto: %2 de %3 bytes").arg(local).arg(r.uploadedBytes).arg(size));
     return success();

@@ -20,9 +20,24 @@ struct CommandOutcome {
     QString answer;
     QString info;
     std::optional<RemoteListing> listing;
-    bool loginRefused = false; // the session's login stands refused after this command
-    bool serverNotTrusted = false; // the server's key or certificate stands refused
+    Refusal refusal = Refusal::None; // the session's refusal after this command
     bool serverLost = false;   // failed for want of the server (serverUnreachable)
+};
+
+// Outcomes every command uses.
+CommandOutcome commandFailure(const QString& info);
+CommandOutcome commandSuccess(const QString& answer = {});
+
+class FtpCommands;
+
+// What FTP and SFTP do their own way, chosen once per address; everything else is shared.
+struct ProtocolWays {
+    bool listsWithMlsd;   // MLSD while the server takes it (FTP), or "ls -l" lines (SFTP)
+    bool asksFeatures;    // FEAT at login, and OPTS UTF8 ON when it is offered
+    // Makes the absolute folder the current one.
+    CommandOutcome (FtpCommands::*changeFolder)(const RequestTarget&, const QString& absFolder);
+    // delete, mkdir or rmdir of an absolute path.
+    CommandOutcome (FtpCommands::*fileCommand)(const RequestTarget&, Verb, const QString& absPath);
 };
 
 class FtpCommands {
@@ -36,10 +51,9 @@ public:
     // the login folder.
     void logOut();
 
-    // The server refused the login of the current settings: commands fail at once.
-    bool loginRefused() const { return session_.loginRefused(); }
-    // The server's host key or certificate was refused: commands fail at once.
-    bool serverNotTrusted() const { return session_.serverNotTrusted(); }
+    // The server refused the login of the current settings, or its host key or certificate was
+    // refused: commands fail at once until the next connect.
+    Refusal refusal() const { return session_.refusal(); }
     // The last command failed for want of the server: its last request was unreachable.
     bool serverLost() const { return serverLost_; }
 
@@ -58,16 +72,24 @@ private:
     CommandOutcome download(const RequestTarget& target, const QString& remote, const QString& local);
     CommandOutcome upload(const RequestTarget& target, const QString& local, const QString& remote);
 
-    // The ways of FTP: a folder in the URL is reached with one CWD, folders are listed with
-    // MLSD or LIST, and delete, mkdir and rmdir are commands quoted before an empty request.
+    // The outcome of a request that was cancelled or failed; nothing when it succeeded.
+    static std::optional<CommandOutcome> unsuccessful(const RequestResult& r, const RequestTarget& target);
+
     QByteArray folderUrl(const RequestTarget& target, const QString& absFolder) const;
     QByteArray fileUrl(const RequestTarget& target, const QString& absPath) const;
     CommandOutcome listFolder(const RequestTarget& target);
     CommandOutcome changeFolder(const RequestTarget& target, const QString& folder);
-    CommandOutcome quotedCommand(const RequestTarget& target, Verb verb, const QString& name);
+    CommandOutcome fileCommand(const RequestTarget& target, Verb verb, const QString& name);
 
-    // The ways of SFTP (sftp_commands.cpp): paths in URLs are absolute, a folder is entered by
-    // listing it, and delete, mkdir and rmdir are libcurl's SFTP commands before an empty request.
+    // FTP: a folder is entered with one CWD and named by PWD; delete, mkdir and rmdir are
+    // commands quoted before an empty request.
+    CommandOutcome ftpChangeFolder(const RequestTarget& target, const QString& absFolder);
+    CommandOutcome ftpFileCommand(const RequestTarget& target, Verb verb, const QString& absPath);
+    // SFTP (sftp_commands.cpp): a folder is entered by listing it; delete, mkdir and rmdir are
+    // libcurl's SFTP commands before an empty request.
     CommandOutcome sftpChangeFolder(const RequestTarget& target, const QString& absFolder);
     CommandOutcome sftpFileCommand(const RequestTarget& target, Verb verb, const QString& absPath);
+
+    static const ProtocolWays kFtpWays, kSftpWays;
+    const ProtocolWays* ways_ = &kFtpWays; // those of the address of the command running
 };

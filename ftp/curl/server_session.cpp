@@ -8,8 +8,8 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
     switch (what) {
     case SessionChange::NewLogin:
         loginKey_ = value;
-        refusal_.clear();
-        untrusted_ = false;
+        refusal_ = Refusal::None;
+        refusalReport_.clear();
         [[fallthrough]];
     case SessionChange::LoggedOut:
         folder_.clear();
@@ -25,8 +25,8 @@ void ServerSession::change(SessionChange what, const QString& value, const Liste
         return;
     case SessionChange::LoginRefused:
     case SessionChange::ServerNotTrusted:
-        refusal_ = value.isEmpty() ? QStringLiteral("Login recusado pelo servidor") : value;
-        untrusted_ = what == SessionChange::ServerNotTrusted;
+        refusal_ = what == SessionChange::ServerNotTrusted ? Refusal::Trust : Refusal::Login;
+        refusalReport_ = value.isEmpty() ? QStringLiteral("Login recusado pelo servidor") : value;
         folder_.clear();
         connectionCached_ = false;
         return;

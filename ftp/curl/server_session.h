@@ -30,6 +30,13 @@ enum class SessionChange {
 };
 
 enum class ListingCommand { Mlsd, List };
+
+// What stands in the way of logging in until the next NewLogin.
+enum class Refusal {
+    None,
+    Login,  // the server refused user or password
+    Trust,  // the server's host key or certificate was refused
+};
 // File name -> size in bytes as listed (-1: the listing gave none).
 using ListedSizes = QHash<QString, qint64>;
 // Name -> the bytes the server listed it with, for names that were not UTF-8.
@@ -53,9 +60,10 @@ public:
     QByteArray nameBytes(const QString& absPath) const;
     // Why no command may log in until the next NewLogin, empty while nothing stands in the way:
     // the server refused the login, or its host key or certificate was refused.
-    const QString& loginRefusal() const { return refusal_; }
-    bool loginRefused() const { return !refusal_.isEmpty() && !untrusted_; }
-    bool serverNotTrusted() const { return untrusted_; }
+    Refusal refusal() const { return refusal_; }
+    // The report of that refusal (the server's reply, or why its key or certificate was
+    // refused); empty while there is none.
+    const QString& refusalReport() const { return refusalReport_; }
     // The size the last listing of its folder gave the file at `absPath`; -1 when that folder
     // was not the last one listed, the file was not in it, or the listing gave no size.
     qint64 listedSize(const QString& absPath) const;
@@ -66,8 +74,8 @@ private:
     bool connectionCached_ = false;
     ListingCommand listing_ = ListingCommand::Mlsd;
     QHash<QString, QByteArray> foreign_;   // absolute path -> bytes of its last part
-    QString refusal_;
-    bool untrusted_ = false;
+    Refusal refusal_ = Refusal::None;
+    QString refusalReport_;
     QString listedFolder_;
     ListedSizes listedSizes_;
 };

@@ -1,25 +1,12 @@
-// The commands whose SFTP form differs from the FTP one. Everything else (the login folder, the
-// listing in "ls -l" lines, recv and send with their checks) is shared with FTP in
-// ftp_commands.cpp; the host key is checked by ServerTrust before the password is sent.
+// The SFTP ways of entering a folder and of delete, mkdir and rmdir (ProtocolWays). Everything
+// else (the login folder, the listing in "ls -l" lines, recv and send with their checks) is
+// shared with FTP in ftp_commands.cpp; the host key is checked by ServerTrust before the
+// password is sent.
 #include "ftp/curl/ftp_commands.h"
 
 #include <curl/curl.h>
 
 namespace {
-
-CommandOutcome refused(const QString& info)
-{
-    CommandOutcome out;
-    out.info = info;
-    return out;
-}
-
-CommandOutcome done()
-{
-    CommandOutcome out;
-    out.ok = true;
-    return out;
-}
 
 // A path as libcurl's SFTP commands read it: in double quotes, with "\" and '"' escaped, so
 // blanks and quotes in names are taken as they are.
@@ -44,12 +31,10 @@ CommandOutcome FtpCommands::sftpChangeFolder(const RequestTarget& target, const 
     req.url = folderUrl(target, absFolder);
     req.sink = [](const char*, size_t) { return true; };
     const RequestResult r = request(target, req);
-    if (r.cancelled)
-        return refused(QStringLiteral("Operação cancelada"));
-    if (!r.ok())
-        return refused(describeFailure(r, target.address));
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
     session_.change(SessionChange::FolderChanged, absFolder);
-    return done();
+    return commandSuccess();
 }
 
 // "rm", "mkdir" or "rmdir" of the absolute path, run before an empty request on its folder.
@@ -61,12 +46,10 @@ CommandOutcome FtpCommands::sftpFileCommand(const RequestTarget& target, Verb ve
     req.noBody = true;
     req.quote = {word + ' ' + quotedPath(encodeRemotePath(absPath, names()))};
     const RequestResult r = request(target, req);
-    if (r.cancelled)
-        return refused(QStringLiteral("Operação cancelada"));
-    if (r.curlCode == CURLE_QUOTE_ERROR) // the server refused the command itself
-        return refused(QStringLiteral("O servidor SFTP %1 recusou %2 %3: %4")
+    if (!r.cancelled && r.curlCode == CURLE_QUOTE_ERROR) // the server refused the command itself
+        return commandFailure(QStringLiteral("O servidor SFTP %1 recusou %2 %3: %4")
                            .arg(target.address.hostAndPort(), QString::fromLatin1(word), absPath, r.error));
-    if (!r.ok())
-        return refused(describeFailure(r, target.address));
-    return done();
+    if (auto failed = unsuccessful(r, target))
+        return *failed;
+    return commandSuccess();
 }

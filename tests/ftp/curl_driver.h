@@ -4,6 +4,7 @@
 #include "ftp/curl/curl_transfer_control.h"
 #include "support/test_util.h"
 
+#include <optional>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -13,7 +14,7 @@ using testutil::writeFile;
 
 struct CurlDriver {
     CurlTransferControl control;
-    QList<int> states;        // notifications of the last command
+    QList<FtpState> states;   // notifications of the last command
     bool badDelivery = false; // a notification came from inside Execute or from another thread
     bool inExecute = false;
 
@@ -22,7 +23,7 @@ struct CurlDriver {
         control.setAddress(address);
         control.setUserName(user);
         control.setPassword(password);
-        control.setStateListener([this](int s) {
+        control.setStateListener([this](FtpState s) {
             badDelivery |= inExecute || QThread::currentThread() != QCoreApplication::instance()->thread();
             states << s;
         });
@@ -71,7 +72,7 @@ struct CurlDriver {
     }
     QString pwd() { return run(QStringLiteral("pwd")) ? answer() : QStringLiteral("<falhou>"); }
     QString info() const { return control.ResponseInfo(); }
-    int finalState() const { return states.isEmpty() ? 0 : states.last(); }
+    std::optional<FtpState> finalState() const { return states.isEmpty() ? std::nullopt : std::optional(states.last()); }
 };
 
 // A report for a file or folder the server does not have: in Portuguese, with the server's 550.

@@ -87,12 +87,12 @@ TEST(CurlControl, DroppedSessionsRetryOnlyWhatTheServerDidNotGet)
 }
 
 // Malformed addresses, a refused login (tried once per connect), a closed port and a server that
-// never answers (the request time-out) end the command with state 11 and a readable report.
+// never answers (the request time-out) end the command with FtpState::Error and a readable report.
 TEST(CurlControl, BadAddressesLoginsAndServers)
 {
     CurlDriver malformed("http://127.0.0.1", "u", "p");
     EXPECT_FALSE(malformed.run("dir"));
-    EXPECT_EQ(malformed.states, QList<int>{11});
+    EXPECT_EQ(malformed.states, QList<FtpState>{FtpState::Error});
     EXPECT_TRUE(malformed.info().contains("Endereço")) << malformed.info().toStdString();
 
     PyFtpServer server;
@@ -122,7 +122,7 @@ TEST(CurlControl, BadAddressesLoginsAndServers)
     CurlDriver hung(silent.address(), "u", "p");
     hung.control.setRequestTimeoutMs(1000);
     EXPECT_FALSE(hung.run("dir"));
-    EXPECT_EQ(hung.finalState(), 11);
+    EXPECT_EQ(hung.finalState(), FtpState::Error);
     EXPECT_TRUE(hung.info().contains("Tempo esgotado")) << hung.info().toStdString();
 }
 

@@ -53,7 +53,7 @@ TEST(CurlControl, TlsCertificatesAreCheckedBeforeTheLogin)
             continue;
         }
         EXPECT_FALSE(ftp.run("dir"));
-        EXPECT_EQ(ftp.finalState(), 11);
+        EXPECT_EQ(ftp.finalState(), FtpState::Error);
         const QString info = ftp.info();
         EXPECT_TRUE(info.contains(c.reason)) << info.toStdString();
         EXPECT_TRUE(info.contains(caFile)) << info.toStdString();

@@ -23,11 +23,11 @@ TEST(CurlControl, SessionOnOneLogin)
     });
 
     EXPECT_EQ(ftp.dir(), (QStringList{"PED 1.txt", "pedidos do dia/"}));
-    EXPECT_EQ(ftp.finalState(), 12);
+    EXPECT_EQ(ftp.finalState(), FtpState::ResponseCompleted);
     ASSERT_TRUE(ftp.run("cd", {"pedidos do dia"})) << ftp.info().toStdString();
     // A missing folder fails with the server's reply and leaves the folder as it was.
     EXPECT_FALSE(ftp.run("cd", {"nao existe"}));
-    EXPECT_EQ(ftp.finalState(), 11);
+    EXPECT_EQ(ftp.finalState(), FtpState::Error);
     EXPECT_TRUE(notFound(ftp.info())) << ftp.info().toStdString();
     EXPECT_EQ(ftp.pwd(), "/pedidos do dia");
     EXPECT_EQ(ftp.dir(), QStringList{"PED2.txt"});

@@ -39,7 +39,7 @@ TEST(CurlSftp, CommandsOverSsh)
     for (const auto& step : steps) {
         SCOPED_TRACE((step.verb + ' ' + step.args.join(' ')).toStdString());
         EXPECT_EQ(sftp.run(step.verb, step.args), step.ok) << sftp.info().toStdString();
-        EXPECT_EQ(sftp.finalState(), step.ok ? 12 : 11);
+        EXPECT_EQ(sftp.finalState(), step.ok ? FtpState::ResponseCompleted : FtpState::Error);
         if (!step.answer.isEmpty()) {
             EXPECT_EQ(sftp.answer(), step.answer);
         }
@@ -75,7 +75,7 @@ TEST(CurlSftp, RefusedHostKeysAndAWrongPasswordAreTriedOnce)
     EXPECT_TRUE(sftp.info().contains(QString("ssh-keyscan -p %1 127.0.0.1 >> '%2'").arg(server.port()).arg(knownHosts)))
         << sftp.info().toStdString();
     EXPECT_FALSE(sftp.run("pwd"));
-    EXPECT_EQ(sftp.states, QList<int>{11}) << "no second connection";
+    EXPECT_EQ(sftp.states, QList<FtpState>{FtpState::Error}) << "no second connection";
     EXPECT_TRUE(sftp.control.ServerNotTrusted());
 
     writeFile(knownHosts, QByteArray("[127.0.0.1]:") + QByteArray::number(server.port())

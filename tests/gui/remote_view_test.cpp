@@ -74,7 +74,7 @@ TEST_F(RemoteView, StatusLineLogAndCaretFollowTheStates)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
     for (int i = 0; i < 200; ++i)
         session().appendLog(QStringLiteral("Comando: recv PED%1.txt").arg(i));
-    session().itcFTP_StateChanged(ftpstate::Disconnected);
+    session().itcFTP_StateChanged(FtpState::Disconnected);
     EXPECT_EQ(w().lblStatus->text(), "Desconectado");
     EXPECT_EQ(log().size(), 200);
 
@@ -84,7 +84,7 @@ TEST_F(RemoteView, StatusLineLogAndCaretFollowTheStates)
     control.script("dir", FakeTransferControl::refusal(report));
     control.emitStates = false;
     control.Execute(FtpCommand{"dir", {}});
-    session().itcFTP_StateChanged(ftpstate::Error);
+    session().itcFTP_StateChanged(FtpState::Error);
     EXPECT_EQ(log().last(), report);
     EXPECT_EQ(w().lblStatus->toolTip(), report);
     EXPECT_LE(w().lblStatus->fontMetrics().horizontalAdvance(w().lblStatus->text()), w().lblStatus->contentsRect().width());
@@ -93,11 +93,11 @@ TEST_F(RemoteView, StatusLineLogAndCaretFollowTheStates)
     // line into view, even after the user scrolled up; a fixed text clears the tooltip.
     QScrollBar* bar = w().txtLog->verticalScrollBar();
     w().txtLog->moveCursor(QTextCursor::Start);
-    session().itcFTP_StateChanged(13);
+    session().itcFTP_StateChanged(FtpState(13));
     EXPECT_TRUE(w().txtLog->textCursor().atEnd());
     EXPECT_EQ(w().lblStatus->toolTip(), report);
     bar->setValue(0);
-    session().itcFTP_StateChanged(ftpstate::ResponseCompleted);
+    session().itcFTP_StateChanged(FtpState::ResponseCompleted);
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(w().lblStatus->text(), "operacao Completa");
     EXPECT_EQ(w().lblStatus->toolTip(), QString());

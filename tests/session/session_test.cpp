@@ -95,7 +95,7 @@ TEST_F(Session, FailedAndRefusedCommands)
     // The end notification may come queued: it is shown before the command returns.
     control.emitStates = false;
     Reply refused = refusal("550 sem permissão");
-    refused.effect = [this](const FtpCommand&) { QTimer::singleShot(0, &session, [this] { control.emitState(ftpstate::Error); }); };
+    refused.effect = [this](const FtpCommand&) { QTimer::singleShot(0, &session, [this] { control.emitState(FtpState::Error); }); };
     control.script("delete", refused);
     EXPECT_FALSE(session.EXECUTA_COMANDO(FtpCommand{"delete", {"a.txt"}}, false));
     EXPECT_EQ(logLines.mid(logLines.size() - 2), QStringList({"Comando: delete a.txt", "550 sem permissão"}));
@@ -141,12 +141,12 @@ TEST_F(Session, StatusTextAndLogFollowTheStates)
                      [&](const QString& s, bool fixed) { statuses << (fixed ? "" : "~") + s; });
     QObject::connect(&session, &FtpSession::notified, [&] { ++notices; });
     for (int state = 0; state <= 13; ++state) {
-        if (state == ftpstate::Error) {
+        if (state == int(FtpState::Error)) {
             control.script("dir", refusal("550 sem permissão"));
             control.emitStates = false;
             control.Execute(FtpCommand{"dir", {}});
         }
-        session.itcFTP_StateChanged(state);
+        session.itcFTP_StateChanged(FtpState(state)); // 0 and 13: numbers no state has
     }
     EXPECT_EQ(statuses, QStringList({"Resolvendo Host", "Host Resolvido", "Conectando ...", "Conectado", "Requesitando ...",
                                      "Requesição enviada", "Recebendo ...", "Resposta recebida", "Desconectando ...",

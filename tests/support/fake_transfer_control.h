@@ -13,7 +13,7 @@ class FakeTransferControl : public ITransferControl {
 public:
     struct Reply {
         QString answer;             // what GetChunk hands out
-        bool ok = true;             // LastSucceeded; a failed reply reports state 11
+        bool ok = true;             // LastSucceeded; a failed reply reports Error
         QString report;             // ResponseInfo for a failed reply
         int busyPolls = 0;          // StillExecuting answers true this many times
         std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
@@ -27,7 +27,7 @@ public:
 
     QList<FtpCommand> executed; // everything handed to Execute, in order
     QStringList calls;          // "Execute <text>" and "Cancel", in order
-    bool emitStates = true;     // report states 5, 6 and 11/12 from Execute and its completion
+    bool emitStates = true;     // report Requesting, RequestSent, then Error or ResponseCompleted
     int waitCalls = 0;          // calls of waitForProgress
     int failChunks = 0;         // when set, GetChunk throws TransferError(failChunks)
     RemoteListing listing;      // LastListing
@@ -53,8 +53,8 @@ public:
         pending_.clear();
         running_ = true;
         if (emitStates) {
-            emitState(ftpstate::Requesting);
-            emitState(ftpstate::RequestSent);
+            emitState(FtpState::Requesting);
+            emitState(FtpState::RequestSent);
         }
         StillExecuting();
     }
@@ -85,9 +85,9 @@ public:
     bool LoginRefused() const override { return false; }
     bool ServerNotTrusted() const override { return false; }
     bool ServerLost() const override { return !running_ && !current_.ok && current_.lost; }
-    void setStateListener(std::function<void(int)> listener) override { listener_ = std::move(listener); }
+    void setStateListener(std::function<void(FtpState)> listener) override { listener_ = std::move(listener); }
     void waitForProgress(int) override { ++waitCalls; }
-    void emitState(int state) { if (listener_) listener_(state); }
+    void emitState(FtpState state) { if (listener_) listener_(state); }
 
 private:
     void complete()
@@ -101,11 +101,11 @@ private:
         if (current_.listing)
             listing = *current_.listing;
         if (emitStates)
-            emitState(current_.ok ? ftpstate::ResponseCompleted : ftpstate::Error);
+            emitState(current_.ok ? FtpState::ResponseCompleted : FtpState::Error);
     }
 
     QHash<QString, Reply> replies_;
-    std::function<void(int)> listener_;
+    std::function<void(FtpState)> listener_;
     mutable Reply current_;
     mutable bool running_ = false;
     QString pending_;
