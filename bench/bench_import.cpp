@@ -42,7 +42,7 @@ int runImport(const Args& args)
     loadIntoSession(session, settings);
     LocalFolder local(dialogs);
     local.setPath(localFolderForm(orders));
-    UnattendedRun run(session, local, clock, appFolder, settings.sellerCode);
+    UnattendedRun run(session, local, clock, appFolder, settings);
     const int files = local.count();
     const int lines = itemLines(orders);
 

@@ -103,6 +103,11 @@ QString resolveRemotePath(const QString& cwd, const QString& arg)
     return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
+QString joinRemotePath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
 QString remoteParent(const QString& absPath)
 {
     const qsizetype slash = absPath.lastIndexOf(QLatin1Char('/'));

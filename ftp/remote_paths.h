@@ -26,6 +26,9 @@ std::optional<FtpServerAddress> parseFtpServerAddress(const QString& text);
 // ".." are resolved, repeated "/" collapse, no trailing "/" except the root "/".
 QString resolveRemotePath(const QString& cwd, const QString& arg);
 
+// A name in a folder with one "/" between them ("/pedidos/" and "C.txt" -> "/pedidos/C.txt").
+QString joinRemotePath(const QString& folder, const QString& name);
+
 // "/a/b" -> "/a" and "b"; "/" has no leaf.
 QString remoteParent(const QString& absPath);
 QString remoteLeaf(const QString& absPath);

@@ -1,5 +1,5 @@
 #pragma once
-// The transfer control: the one component that speaks FTP. It runs one command at a time,
+// The transfer control: the one component that speaks FTP (and FTPS and SFTP). It runs one command at a time,
 // asynchronously, and reports its progress as FtpState values on the thread that owns it.
 #include <QHash>
 #include <QString>
@@ -61,7 +61,8 @@ public:
     virtual ~ITransferControl() = default;
 
     // Server address as typed: "host", "host:port", "ftp://host[:port]", "ftps://host[:port]"
-    // (explicit TLS). Port 21 by default. A malformed address fails the next Execute.
+    // (explicit TLS), "sftp://host[:port]" (SFTP, port 22 by default). FTP's port is 21 by
+    // default. A malformed address fails the next Execute.
     virtual void setAddress(const QString& address) = 0;
     virtual void setUserName(const QString& user) = 0;
     virtual void setPassword(const QString& password) = 0;

@@ -100,8 +100,7 @@ frmFTP::frmFTP(QWidget* parent)
     txtLog->setReadOnly(true);
     txtLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    for (QWidget* w : {static_cast<QWidget*>(cmdEnvia), static_cast<QWidget*>(cmdRecebe), static_cast<QWidget*>(cmdMkDir),
-                       static_cast<QWidget*>(cmdDelete), static_cast<QWidget*>(lstRemote)})
+    for (QWidget* w : remoteWidgets().connectedOnly())
         w->setEnabled(false);
 
     // Tab order of the form: txtLog (0), cmdConecta (1), fraFTP (2) ... Command1 (22).
@@ -137,4 +136,9 @@ LocalWidgets frmFTP::localWidgets() const
     w.dirList = dirList;
     w.filList = filList;
     return w;
+}
+
+QList<QWidget*> RemoteWidgets::connectedOnly() const
+{
+    return {cmdEnvia, cmdRecebe, cmdMkDir, cmdDelete, lstRemote};
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The program's one window: a plain FTP client whose controls the FTP side and the local lists
-// work on. The layout follows the original form, converted from twips (15 twips = 1 pixel).
+// work on. Positions and sizes are given in twips (15 twips = 1 pixel).
 #include "gui/remote_widgets.h"
 
 #include <QWidget>

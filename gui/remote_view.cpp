@@ -11,6 +11,9 @@
 #include <QTextCursor>
 
 namespace {
+// The window is created with "&Conectar com o Host Remoto" (frmFTP); after a disconnect the
+// button reads "&Conectar ao Host Remoto". Both begin with "&Con", which is how a click tells
+// connecting from disconnecting.
 const QString kConnectedCaption = QStringLiteral("D&esconectar do Host Remoto");
 const QString kDisconnectedCaption = QStringLiteral("&Conectar ao Host Remoto");
 } // namespace
@@ -130,9 +133,7 @@ void RemoteView::showEntries()
 
 void RemoteView::showConnected(bool connected)
 {
-    for (QWidget* c : {static_cast<QWidget*>(w_.cmdEnvia), static_cast<QWidget*>(w_.cmdRecebe),
-                       static_cast<QWidget*>(w_.cmdMkDir), static_cast<QWidget*>(w_.cmdDelete),
-                       static_cast<QWidget*>(w_.lstRemote)})
+    for (QWidget* c : w_.connectedOnly())
         c->setEnabled(connected);
     w_.cmdConecta->setText(connected ? kConnectedCaption : kDisconnectedCaption);
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The controls of the window frmFTP that the remote view and the local lists work on; the
 // window owns them.
+#include <QList>
+
 class QLabel;
+class QWidget;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -21,6 +24,9 @@ struct RemoteWidgets {
     QPushButton* cmdMkDir = nullptr;
     QPushButton* cmdDelete = nullptr;
     QPlainTextEdit* txtLog = nullptr;   // read-only, append only
+
+    // The controls enabled only while connected: the four command buttons and the list.
+    QList<QWidget*> connectedOnly() const;
 };
 
 struct LocalWidgets {

@@ -1,6 +1,7 @@
 #include "gui/transfers.h"
 
 #include "core/paths.h"
+#include "ftp/remote_paths.h"
 #include "gui/local_lists.h"
 #include "gui/remote_widgets.h"
 #include "session/download_walk.h"
@@ -29,7 +30,7 @@ void Transfers::cmdEnvia_Click()
         if (!local_.fileSelected(i))
             continue;
         const QString name = local_.fileAt(i);
-        const QString target = session_.remote().path() + QLatin1Char('/') + name;
+        const QString target = joinRemotePath(session_.remote().path(), name);
         const QString source = paths::joinName(local_.path(), name);
         session_.EXECUTA_COMANDO(FtpCommand{QStringLiteral("send"), {source, target}}, false);
     }

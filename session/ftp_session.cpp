@@ -164,6 +164,9 @@ bool FtpSession::CONECTA()
 void FtpSession::DESCONECTA()
 {
     try {
+        // The first "quit" goes out at once, cancelling whatever still runs; the second one,
+        // which replaces it if it has not ended yet, is the one logged and waited for. The
+        // control closes the connection once; the log shows one line.
         const FtpCommand quit{QStringLiteral("quit"), {}};
         executeUnlogged(quit);
         EXECUTA_COMANDO(quit, false);

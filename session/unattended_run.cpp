@@ -58,12 +58,13 @@ FtpSettings settingsToSave(const FtpSession& session, const QString& remoteFolde
 }
 
 UnattendedRun::UnattendedRun(FtpSession& session, LocalFolder& local, IClock& clock, const QString& applicationFolder,
-                             const std::optional<QString>& sellerCode, ConnectionOpener opener)
+                             const FtpSettings& settings, ConnectionOpener opener)
     : session_(session)
     , local_(local)
     , clock_(clock)
     , applicationFolder_(applicationFolder)
-    , sellerCode_(sellerCode)
+    , configuredFolder_(settings.remoteFolder)
+    , sellerCode_(settings.sellerCode)
     , opener_(std::move(opener))
 {
 }
@@ -104,7 +105,7 @@ bool UnattendedRun::run()
         dialogs.alert(text);
         return false;
     }
-    const QString configuredFolder = readFtpIni(applicationFolder_).remoteFolder;
+    const QString& configuredFolder = configuredFolder_;
     session_.lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
     const bool inFolder = session_.EXECUTA_COMANDO(session_.lastFolderCommand, true);
     noConnection = noConnection || (!inFolder && control.ServerLost());
@@ -173,7 +174,7 @@ int runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, c
     loadIntoSession(session, settings);
     LocalFolder local(dialogs);
     local.setPath(localFolderForm(localFolder));
-    UnattendedRun run(session, local, clock, applicationFolder, settings.sellerCode, std::move(opener));
+    UnattendedRun run(session, local, clock, applicationFolder, settings, std::move(opener));
     const bool ok = run.run();
     return ok && !dialogs.failureReported() ? 0 : 1;
 }

@@ -34,10 +34,11 @@ FtpSettings settingsToSave(const FtpSession& session, const QString& remoteFolde
 
 class UnattendedRun {
 public:
-    // Session and folder must outlive the run. `sellerCode`: "COD_VENDEDOR" as read at
-    // start-up. `opener` opens the ERP database (tests may count or fail the opens).
+    // Session and folder must outlive the run. `settings`: ftp.ini as read at start-up (its
+    // folder "PASTAS" and seller code "COD_VENDEDOR"). `opener` opens the ERP database (tests may
+    // count or fail the opens).
     UnattendedRun(FtpSession& session, LocalFolder& local, IClock& clock, const QString& applicationFolder,
-                  const std::optional<QString>& sellerCode, ConnectionOpener opener = openConnection);
+                  const FtpSettings& settings, ConnectionOpener opener = openConnection);
     ~UnattendedRun();
 
     // The whole run: one at a time (a lock file in the application folder), connect, change to
@@ -56,6 +57,7 @@ private:
     LocalFolder& local_;
     IClock& clock_;
     QString applicationFolder_;
+    QString configuredFolder_;
     std::optional<QString> sellerCode_;
     ConnectionOpener opener_;
     ImportState importState_;

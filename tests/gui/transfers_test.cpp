@@ -47,12 +47,12 @@ TEST(TransfersButtons, EachSendsItsCommandsThenListsOnce)
     rig.app->localLists().refreshFiles();
     rig.w().filList->item(0)->setSelected(true);
     rig.w().filList->item(2)->setSelected(true);
-    rig.session().remote().setPath("/pedidos/");
+    rig.session().remote().setPath("/pedidos/"); // a folder named with its "/": one separator before the name
     writeFile(rig.at("D.txt"), "x"); // appears meanwhile: shown after the upload
     for (QPushButton* b : {rig.w().cmdEnvia, rig.w().cmdDelete, rig.w().cmdMkDir})
         b->setEnabled(true);
     rig.w().cmdEnvia->click();
-    EXPECT_EQ(rig.control.executed.value(1).args, (QStringList{rig.at("C.txt"), "/pedidos//C.txt"}));
+    EXPECT_EQ(rig.control.executed.value(1).args, (QStringList{rig.at("C.txt"), "/pedidos/C.txt"}));
     EXPECT_EQ(rig.w().filList->count(), 4);
 
     showRemote(rig, {"old/", "a.txt", "b.txt"});
@@ -73,7 +73,7 @@ TEST(TransfersButtons, EachSendsItsCommandsThenListsOnce)
     rig.w().cmdMkDir->click();
     EXPECT_EQ(rig.dialogs.inputs.size(), 3);
     EXPECT_EQ(rig.control.executed.value(8).args, QStringList{"  "});
-    EXPECT_EQ(rig.sent(), QStringList({"send " + rig.at("A.txt") + " /pedidos//A.txt", "send " + rig.at("C.txt") + " /pedidos//C.txt",
+    EXPECT_EQ(rig.sent(), QStringList({"send " + rig.at("A.txt") + " /pedidos/A.txt", "send " + rig.at("C.txt") + " /pedidos/C.txt",
                                        "dir", "pwd", "rmdir old", "delete a.txt", "dir", "pwd", "mkdir   ", "dir"}));
     ASSERT_EQ(rig.dialogs.messages.size(), 1);
     EXPECT_EQ(rig.dialogs.messages[0].text, "Não foi possivel efetuar operacao com : ftp.loja.com.br\r\n erro : 35753");

@@ -30,7 +30,7 @@ TEST(UnattendedBatch, BooksTheListedOrdersRewritesFtpIniAndLogsOneSummary)
         const FtpSettings settings = readFtpIni(rig.appFolder.path() + "/");
         loadIntoSession(rig.session, settings);
         rig.local.setPath(folder);
-        run = std::make_unique<UnattendedRun>(rig.session, rig.local, rig.clock, rig.appFolder.path() + "/", settings.sellerCode);
+        run = std::make_unique<UnattendedRun>(rig.session, rig.local, rig.clock, rig.appFolder.path() + "/", settings);
     };
     const auto order = [](const QString& folder, const QString& name, int number, const QString& item) {
         writeFile(QDir(folder).filePath(name), testutil::orderFile({QStringLiteral("NumeroPedido: %1").arg(number),
