@@ -4,6 +4,7 @@
 #include "core/paths.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -54,8 +55,16 @@ void LocalFolder::refresh()
         reportFolderError(path_, error);
         return;
     }
-    names_ = QDir(path_).entryList(QDir::Files | QDir::Hidden);
-    sortNames(names_);
+    // One entry at a time: a folder of tens of thousands of orders (a backlog) is not held as
+    // file information objects, only as names, sorted here.
+    QStringList names;
+    QDirIterator it(path_, QDir::Files | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        names << it.fileName();
+    }
+    sortNames(names);
+    names_ = std::move(names);
     emit filesChanged();
 }
 
