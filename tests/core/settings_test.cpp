@@ -70,6 +70,11 @@ TEST(FtpIni, SixCrLfLinesInPlaceWithTheSellerCodeAndPermissionsKept)
     s.user = QStringLiteral("Łukasz");   // not in Windows-1252: the file is written as UTF-8
     writeFtpIni(folder, s);
     EXPECT_EQ(readFtpIni(folder).user, s.user);
+
+    // A file it creates holds a password: for its owner alone, whatever the umask lets through.
+    QTemporaryDir fresh;
+    writeFtpIni(paths::applicationFolder(fresh.path()), s);
+    EXPECT_EQ(QFile::permissions(fresh.filePath("ftp.ini")) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST(FtpIni, AFailedWriteOrALineBreakInAValueKeepsTheOldFile)
