@@ -1,4 +1,5 @@
-// The INI reader, ftp.ini and the path rules.
+// The INI reader, ftp.ini, the path rules and the command line.
+#include "core/command_line.h"
 #include "core/ftp_ini.h"
 #include "core/ini.h"
 #include "core/paths.h"
@@ -9,6 +10,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using testutil::readFile;
 using testutil::writeFile;
@@ -137,4 +139,47 @@ TEST(Paths, WindowsAndPosixForms)
     EXPECT_EQ(paths::freeFileName(folder, "PED1.txt"), "PED1 (3).txt");
     EXPECT_EQ(paths::freeFileName(folder, "LEIAME"), "LEIAME (2)");
     EXPECT_EQ(paths::freeFileName(folder, "a.b.txt"), "a.b (2).txt");
+}
+
+TEST(CommandLine, SettingsFolderBeforeOrAfterTheCheckAndOnlyAUsableOne)
+{
+    QTemporaryDir dir;
+    const QString shop = dir.filePath("loja1"), file = writeFile(dir.filePath("ftp.ini"), "");
+    QDir().mkdir(shop);
+    using M = CommandLine::Mode;
+    const struct {
+        QStringList arguments;
+        M mode;
+        QString folder;   // settingsFolder, or a text the error holds
+        QStringList files;
+    } cases[] = {
+        {{}, M::Start, "", {}},
+        {{"--pasta", shop + "/"}, M::Start, shop, {}},
+        {{"--pasta=" + shop, "--conferir", "P1.txt"}, M::Check, shop, {"P1.txt"}},
+        {{"--conferir", "P1.txt", "--pasta", shop, "--", "--pasta"}, M::Check, shop, {"P1.txt", "--pasta"}},
+        {{"--pasta"}, M::Invalid, "precisa do nome de uma pasta", {}},
+        {{"--pasta", shop, "--pasta", shop}, M::Invalid, "mais de uma vez", {}},
+        {{"--pasta", dir.filePath("loja2")}, M::Invalid, dir.filePath("loja2") + " não existe", {}},
+        {{"--pasta", file}, M::Invalid, file + " não é uma pasta", {}},
+        {{"--pasta", shop, "P1.txt"}, M::Invalid, "argumento inesperado: P1.txt", {}},
+        {{"--pasta", shop, "--version"}, M::Invalid, "--version", {}},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parseCommandLine(c.arguments);
+        EXPECT_EQ(line.mode, c.mode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(c.mode == M::Invalid ? line.error.contains(c.folder) : line.settingsFolder == c.folder)
+            << c.arguments.join(' ').toStdString() << ": " << line.error.toStdString();
+        EXPECT_EQ(line.files, c.files);
+    }
+
+    // A folder this user reaches but may not write into (looked at as nobody when the test runs
+    // as root, who writes anyway; its group stays root's).
+    const auto reach = QFile::ExeGroup | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | reach));
+    ASSERT_TRUE(QFile::setPermissions(shop, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ReadOther | reach));
+    const bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || seteuid(65534) == 0);
+    const QString problem = settingsFolderProblem(shop);
+    ASSERT_TRUE(!root || seteuid(0) == 0);
+    EXPECT_TRUE(problem.contains(shop + " não pode ser gravada")) << problem.toStdString();
 }

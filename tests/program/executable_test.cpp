@@ -28,7 +28,7 @@ TEST(Executable, OptionsAndAStartWithoutServerNeedNoDisplay)
 
     rig::Result r = run({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    for (const char* text : {"--conferir", "--version", "ftp.ini", "Zelto.ini", "Situação de saída"})
+    for (const char* text : {"--conferir", "--pasta", "--version", "ftp.ini", "Zelto.ini", "Situação de saída"})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(r.err, QString());   // no toolkit complaining about the display
 
