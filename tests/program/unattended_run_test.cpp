@@ -69,14 +69,15 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     EXPECT_EQ(program.archivedFiles(), (QStringList{QStringLiteral("PED1.txt"), QStringLiteral("PED106.txt"), oddName}));
     EXPECT_EQ(rig::bookedOrders(db).size(), 3);
 
-    // Started in its own folder: its files there (settings, executable, lock) are no stray
-    // downloads, its orders are booked and archived there, and a stray file is a warning on
-    // standard error that does not fail the run.
+    // Started in its own folder: its files there (settings, trusted servers, executable, lock)
+    // are no stray downloads, its orders are booked and archived there, and a stray file is a
+    // warning on standard error that does not fail the run.
+    testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("known_hosts")), {});
     testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("PED107.txt")), rig::orderFile(107));
     testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("NOTA.csv")), "x");
     r = program.run({{}, program.appFolder(), {}, {}, {}});
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("[AVISO] Atenção: ")) && r.err.endsWith(QStringLiteral("NOTA.csv\n"))
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("[AVISO] Atenção: ")) && r.err.endsWith(QStringLiteral(": NOTA.csv\n"))
                 && r.err.count(QLatin1Char('\n')) == 1)
         << rig::describe(r);
     EXPECT_EQ(QDir(QDir(program.appFolder()).filePath(QStringLiteral("importados"))).entryList(QDir::Files),
