@@ -26,13 +26,20 @@ void write(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-int runCheck(int& argc, char** argv, const QStringList& files)
+// The folder of ftp.ini, Zelto.ini, known_hosts, ftp-ca.pem and the run lock: the one named by
+// --pasta, or else the executable's (the application folder).
+QString settingsFolderOf(const CommandLine& command)
 {
-    QCoreApplication app(argc, argv);   // the executable's folder; no display needed
+    return paths::applicationFolder(command.settingsFolder.isEmpty() ? executableFolder() : command.settingsFolder);
+}
+
+int runCheck(int& argc, char** argv, const CommandLine& command)
+{
+    QCoreApplication app(argc, argv);   // no display needed
     SystemClock clock;
     return runGuarded(
         [&] {
-            return checkOrderFiles(files, QCoreApplication::applicationDirPath(), clock,
+            return checkOrderFiles(command.files, settingsFolderOf(command), clock,
                                    [](const QString& text) { write(stdout, text); },
                                    [](const QString& line) { write(stderr, line + QLatin1Char('\n')); });
         },
@@ -124,12 +131,12 @@ int main(int argc, char** argv)
         write(stderr, QStringLiteral("pedidosftp: %1\n%2\n").arg(command.error, helpHint()));
         return 2;
     case CommandLine::Mode::Check:
-        return runCheck(argc, argv, command.files);
+        return runCheck(argc, argv, command);
     case CommandLine::Mode::Start:
         break;
     }
 
-    const QString applicationFolder = paths::applicationFolder(executableFolder());
+    const QString applicationFolder = settingsFolderOf(command);
     const FtpSettings settings = readFtpIni(applicationFolder);
     if (displayNamed())
         return runWithToolkit(argc, argv, applicationFolder, settings);

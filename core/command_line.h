@@ -1,7 +1,7 @@
 #pragma once
 // The program's command line: no option starts it as always (the window, or the unattended run
-// when ftp.ini names a server); the options are the check of order files, the help and the
-// version.
+// when ftp.ini names a server); the options are the check of order files, the help, the version
+// and the settings folder of a run.
 #include <QString>
 #include <QStringList>
 
@@ -15,11 +15,19 @@ struct CommandLine {
     };
     Mode mode = Mode::Start;
     QStringList files;   // the files to check
+    // --pasta PASTA: the folder of the settings (ftp.ini, Zelto.ini, known_hosts, ftp-ca.pem) and
+    // the run lock, absolute; empty without the option (the executable's folder).
+    QString settingsFolder;
     QString error;       // for Invalid, one line naming the option
 };
 
-// Reads the arguments that follow the program's name.
+// Reads the arguments that follow the program's name. A settings folder that cannot be used
+// (settingsFolderProblem) makes the command line Invalid.
 CommandLine parseCommandLine(const QStringList& arguments);
+
+// Why `folder` cannot hold the settings of a run, in one Portuguese line naming it: it does not
+// exist, is no folder, or this user cannot read, write and enter it. Empty when it can.
+QString settingsFolderProblem(const QString& folder);
 
 // The text of --help (ends with a line break).
 QString helpText();

@@ -51,13 +51,19 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
         + QStringLiteral("COD_VENDEDOR=") + settings.sellerCode.value_or(QString()) + crlf;
     const QByteArray bytes = text::fitsCp1252(content) ? text::toCp1252(content) : content.toUtf8();
 
-    QSaveFile out(file);   // keeps the permissions of the file it replaces
+    // QSaveFile keeps the permissions of the file it replaces; a new one would get the umask's
+    // (readable by all) while it holds a password: it is made for its owner alone before
+    // anything is written into it.
+    const bool created = !QFileInfo::exists(file);
+    QSaveFile out(file);
     // commit() only knows of failures of write() itself; one met while the buffer is flushed
     // (disk full, file size limit) would still replace the file with a cut copy. Flush first.
     bool failed = true;
     QString problem;
-    if (!out.open(QIODevice::WriteOnly)) {
+    if (!out.open(QIODevice::WriteOnly)
+        || (created && !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))) {
         problem = out.errorString();
+        out.cancelWriting();
     } else if (out.write(bytes) != bytes.size() || !out.flush()) {
         problem = out.errorString();
         out.cancelWriting();

@@ -23,7 +23,8 @@ FtpSettings readFtpIni(const QString& applicationFolder);
 // Rewrites ftp.ini with six lines ended by CR LF: "[Geral]", FTP=, USUARIO=, SENHA=, PASTAS=,
 // COD_VENDEDOR= carrying the seller code read at start-up (empty when unset). Values are written
 // as they stand. The file is replaced in place (whatever the case of its stored name) through a
-// temporary file, so a failed write never loses the old file, and keeps its permissions.
+// temporary file, so a failed write never loses the old file, and keeps its permissions; a file
+// created here is readable and writable by its owner alone (0600).
 // Text is written in Windows-1252 when every character fits, in UTF-8 otherwise.
 // Throws std::runtime_error naming the file when it cannot be written, or when a value holds a
 // line break (which would add lines of its own to the file); the file is then left unchanged.

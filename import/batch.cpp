@@ -19,10 +19,11 @@ namespace {
 
 QString describe(const std::exception& e) { return QString::fromStdString(e.what()); }
 
-// ftp.ini, Zelto.ini, the run's lock file and the executable itself.
+// The settings (ftp.ini, Zelto.ini, the trusted servers), the run's lock file and the executable
+// itself.
 bool isProgramFile(const QString& name)
 {
-    for (const char* own : {"ftp.ini", "Zelto.ini", "pedidosftp.lock"}) {
+    for (const char* own : {"ftp.ini", "Zelto.ini", "known_hosts", "ftp-ca.pem", "pedidosftp.lock"}) {
         if (name.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
             return true;
     }

@@ -1,4 +1,5 @@
-// The INI reader, ftp.ini and the path rules.
+// The INI reader, ftp.ini, the path rules and the command line.
+#include "core/command_line.h"
 #include "core/ftp_ini.h"
 #include "core/ini.h"
 #include "core/paths.h"
@@ -70,6 +71,11 @@ TEST(FtpIni, SixCrLfLinesInPlaceWithTheSellerCodeAndPermissionsKept)
     s.user = QStringLiteral("Łukasz");   // not in Windows-1252: the file is written as UTF-8
     writeFtpIni(folder, s);
     EXPECT_EQ(readFtpIni(folder).user, s.user);
+
+    // A file it creates holds a password: for its owner alone, whatever the umask lets through.
+    QTemporaryDir fresh;
+    writeFtpIni(paths::applicationFolder(fresh.path()), s);
+    EXPECT_EQ(QFile::permissions(fresh.filePath("ftp.ini")) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST(FtpIni, AFailedWriteOrALineBreakInAValueKeepsTheOldFile)
@@ -132,4 +138,31 @@ TEST(Paths, WindowsAndPosixForms)
     EXPECT_EQ(paths::freeFileName(folder, "PED1.txt"), "PED1 (3).txt");
     EXPECT_EQ(paths::freeFileName(folder, "LEIAME"), "LEIAME (2)");
     EXPECT_EQ(paths::freeFileName(folder, "a.b.txt"), "a.b (2).txt");
+}
+
+TEST(CommandLine, SettingsFolderBeforeOrAfterTheCheckAndOnlyAUsableOne)
+{
+    QTemporaryDir dir;
+    const QString shop = dir.filePath("loja1"), file = writeFile(dir.filePath("ftp.ini"), "");
+    QDir().mkdir(shop);
+    using M = CommandLine::Mode;
+    const struct {
+        QStringList arguments;
+        M mode;
+        QString text;   // settingsFolder, or what the error says
+    } cases[] = {
+        {{"--pasta", shop + "/"}, M::Start, shop},
+        {{"--pasta=" + shop, "--conferir", "P1.txt"}, M::Check, shop},
+        {{"--conferir", "P1.txt", "--pasta", shop, "--", "--pasta"}, M::Check, shop},
+        {{"--pasta"}, M::Invalid, "precisa do nome de uma pasta"},
+        {{"--pasta", dir.filePath("loja2")}, M::Invalid, dir.filePath("loja2") + " não existe"},
+        {{"--pasta", file}, M::Invalid, file + " não é uma pasta"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parseCommandLine(c.arguments);
+        EXPECT_EQ(line.mode, c.mode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(c.mode == M::Invalid ? line.error.contains(c.text) : line.settingsFolder == c.text)
+            << c.arguments.join(' ').toStdString() << ": " << line.error.toStdString();
+    }
+    EXPECT_EQ(parseCommandLine(cases[2].arguments).files, (QStringList{"P1.txt", "--pasta"}));
 }

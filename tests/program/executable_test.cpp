@@ -28,13 +28,9 @@ TEST(Executable, OptionsAndAStartWithoutServerNeedNoDisplay)
 
     rig::Result r = run({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    for (const char* text : {"--conferir", "--version", "ftp.ini", "Zelto.ini", "Situação de saída"})
+    for (const char* text : {"--conferir", "--pasta", "--version", "ftp.ini", "Zelto.ini", "Situação de saída"})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(r.err, QString());   // no toolkit complaining about the display
-
-    r = run({QStringLiteral("--version")});
-    EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("pedidosftp "))) << rig::describe(r);
 
     r = run({QStringLiteral("--conferi"), QStringLiteral("PED1.txt")});
     EXPECT_EQ(r.exitCode, 2) << rig::describe(r);
@@ -56,25 +52,4 @@ TEST(Executable, OptionsAndAStartWithoutServerNeedNoDisplay)
         EXPECT_TRUE(r.err.contains(QStringLiteral("\"FTP\"")) && r.err.contains(program.appFolder())) << rig::describe(r);
         EXPECT_EQ(r.out, QString());
     }
-}
-
-TEST(Executable, ChecksOrderFilesWithoutBookingThem)
-{
-    testdb::FirebirdTestDatabase db;
-    rig::Program program;
-    ASSERT_EQ(program.error(), QString());
-    db.writeZeltoIni(program.appFolder());
-    testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("ftp.ini")), "[Geral]\r\nCOD_VENDEDOR=2\r\n");
-    const QString good = testutil::writeFile(QDir(program.local()).filePath(QStringLiteral("PED42.txt")), rig::orderFile(42));
-    const QString empty = testutil::writeFile(QDir(program.local()).filePath(QStringLiteral("PED43.txt")), {});
-
-    const rig::Result r = program.run({{QStringLiteral("--conferir"), good, empty}, {}, {}, {}, {}});
-    EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("pedido 42: ainda não importado"))) << rig::describe(r);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("resultado: seria importado sem problemas"))) << rig::describe(r);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("PED43.txt"))) << rig::describe(r);
-
-    // Nothing booked, nothing moved.
-    EXPECT_EQ(program.localFiles(), (QStringList{QStringLiteral("PED42.txt"), QStringLiteral("PED43.txt")}));
-    EXPECT_EQ(rig::bookedOrders(db), rig::BookedOrders{});
 }

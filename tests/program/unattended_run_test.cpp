@@ -1,6 +1,6 @@
 // The unattended run of the real program from server to database, run after run against one
-// server and one database: a normal run, two runs started at once (one of them refused by the
-// run lock), and a run started in its own application folder.
+// server and one database: a normal run and two runs started at once (one of them refused by
+// the run lock).
 #include "unattended_test.h"
 
 #include <QDir>
@@ -68,18 +68,4 @@ TEST_F(Unattended, FetchesDeletesBooksArchivesAndReportsRunAfterRun)
     EXPECT_TRUE(r.err.contains(QStringLiteral("Outra execução do pedidosftp está em andamento"))) << rig::describe(r);
     EXPECT_EQ(program.archivedFiles(), (QStringList{QStringLiteral("PED1.txt"), QStringLiteral("PED106.txt"), oddName}));
     EXPECT_EQ(rig::bookedOrders(db).size(), 3);
-
-    // Started in its own folder: its files there (settings, executable, lock) are no stray
-    // downloads, its orders are booked and archived there, and a stray file is a warning on
-    // standard error that does not fail the run.
-    testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("PED107.txt")), rig::orderFile(107));
-    testutil::writeFile(QDir(program.appFolder()).filePath(QStringLiteral("NOTA.csv")), "x");
-    r = program.run({{}, program.appFolder(), {}, {}, {}});
-    EXPECT_EQ(r.exitCode, 0) << rig::describe(r);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("[AVISO] Atenção: ")) && r.err.endsWith(QStringLiteral("NOTA.csv\n"))
-                && r.err.count(QLatin1Char('\n')) == 1)
-        << rig::describe(r);
-    EXPECT_EQ(QDir(QDir(program.appFolder()).filePath(QStringLiteral("importados"))).entryList(QDir::Files),
-              QStringList{QStringLiteral("PED107.txt")});
-    EXPECT_EQ(rig::bookedOrders(db).size(), 4);
 }
