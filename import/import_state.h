@@ -1,6 +1,6 @@
 #pragma once
-// The shared import state (the module of the original program): the open database session, the
-// one recordset every select uses, the seller code and the sales parameters.
+// The shared import state: the open database session, the one recordset every select uses, the
+// seller code and the sales parameters.
 #include "import/db/database.h"
 
 #include <QString>
