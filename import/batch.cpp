@@ -130,14 +130,13 @@ public:
                                             "o arquivo foi mantido na pasta")
                                  .arg(fileName)
                                  .arg(result.orderNumber));
-            return true;
-        }
-        if (!grouping) {
+        } else if (!grouping) {
             finish({folder, fileName, result});
             return true;
+        } else {
+            group_ << Booked{folder, fileName, result};
         }
-        group_ << Booked{folder, fileName, result};
-        return group_.size() < kGroupOrders && age_.elapsed() < kGroupMilliseconds ? true : commit();
+        return !grouping || (group_.size() < kGroupOrders && age_.elapsed() < kGroupMilliseconds) || commit();
     }
 
     // Commits the group and archives its files; false when the database connection was lost.
@@ -169,11 +168,11 @@ public:
     void stop(int notReached)
     {
         summary_.waiting = waiting_ + notReached;
+        report_.log(reason_);   // the database's own words, for the log
         report_.critical(QStringLiteral("A conexão com o banco de dados %1 (de Zelto.ini) foi perdida: a importação "
-                                        "parou, e %2 pedido(s) ficaram na pasta local para a próxima execução (%3)")
+                                        "parou, e %2 pedido(s) ficaram na pasta local para a próxima execução")
                              .arg(zeltoDatabaseName(executableFolder_))
-                             .arg(summary_.waiting)
-                             .arg(reason_.section(QLatin1Char('\n'), 0, 0)));
+                             .arg(summary_.waiting));
     }
 
 private:
