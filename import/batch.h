@@ -25,11 +25,15 @@ struct BatchSummary {
     int alreadyBooked = 0;          // skipped: the order number was booked before
     int notBooked = 0;              // the customer could not be settled: nothing booked
     int failed = 0;                 // import failed (rolled back, file left in place) or archiving failed
+    int waiting = 0;                // the database connection was lost: order files left for the next run
     QStringList failedFiles;
     QStringList otherFiles;         // names left in the file list that are not order files (the
                                     // program's own files in its application folder left out)
 
-    bool success() const { return sessionOpened && failed == 0 && notBooked == 0 && bookedWithMissing == 0; }
+    bool success() const
+    {
+        return sessionOpened && failed == 0 && notBooked == 0 && bookedWithMissing == 0 && waiting == 0;
+    }
     // "Pedidos: 3 importados, 1 com produtos faltando, 0 já importados, 0 com falha"
     QString summaryLine() const;
 };
@@ -49,8 +53,12 @@ QString archiveFolderOf(const QString& folder);
 QString COPIA_ARQUIVO(const QString& folder, const QString& name);
 
 // The batch. `rewriteFtpIni` writes ftp.ini from the window's values (throws on failure).
-// Every file failure is reported once through `report.critical`, its transaction rolled back,
-// the file left in the folder, and the batch goes on with the next file.
+// Every file failure is reported once through `report.critical`, its order rolled back, the file
+// left in the folder, and the batch goes on with the next file. Over Firebird the orders are
+// booked in groups, one transaction committed about every second; a file is archived (and its
+// order logged) only once the commit holding its order returned. A lost database connection
+// stops the batch: what was committed stays, the other files stay for the next run, and one
+// report.critical names the database and how many orders wait.
 BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportState& state,
                            const QString& executableFolder, const FileListView& files, const IClock& clock,
                            IImportReport& report, const ConnectionOpener& opener = openConnection);

@@ -19,10 +19,10 @@ QString fieldText(const Field& field)
     return field.isNull() ? QString() : field.text;
 }
 
-IRecordset& openQuery(ImportState& state, const QString& sql)
+IRecordset& openQuery(ImportState& state, const QString& sql, const QStringList& values)
 {
     FECHA_CONSULTA(state);
-    state.query = state.connection->open(sql);
+    state.query = state.connection->open(sql, values);
     return *state.query;
 }
 

@@ -22,9 +22,9 @@ QString timestampText(const QDateTime& now);
 // NULL as empty.
 QString fieldText(const Field& field);
 
-// FECHA_CONSULTA, then runs the select on it; the recordset is returned for
-// reading its first row.
-IRecordset& openQuery(ImportState& state, const QString& sql);
+// FECHA_CONSULTA, then runs the select with its values; the recordset is returned for reading
+// its first row.
+IRecordset& openQuery(ImportState& state, const QString& sql, const QStringList& values);
 
 } // namespace booking
 

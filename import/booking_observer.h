@@ -1,7 +1,7 @@
 #pragma once
 // What the booking steps put into their statements, told to whoever asks (the check of order
-// files prints it); the batch asks nothing. Every value is the one the statement carries, as
-// the column receives it (before the apostrophes are doubled for the SQL text).
+// files prints it); the batch asks nothing. Every value is the one the statement binds, as the
+// column receives it.
 #include <QString>
 
 // The customer the order is booked under.

@@ -9,7 +9,6 @@
 namespace {
 
 using booking::openQuery;
-using sql::quote;
 
 QString digitsOf(QString document, const QString& separators)
 {
@@ -26,41 +25,32 @@ void copyAddress(ImportState& state, const QString& customerCode)
                        "incomplemento2=incomplemento,inbairro2=inbairro,inmunicipio2=inmunicipio,"
                        "inuf2=inuf,inmucod2=inmucod,  inenendereco=inendereco,inennumero=innumero,"
                        "inencomplemento=incomplemento,inenbairro=inbairro,inenmunicipio=inmunicipio,"
-                       "inenuf=inuf,inenmucod=inmucod where incod='")
-        + quote(customerCode) + QLatin1Char('\''));
+                       "inenuf=inuf,inenmucod=inmucod where incod=?"),
+        {customerCode});
 }
 
 void insertCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx)
 {
-    const QString sep = QStringLiteral("','");
-    QString sqlText = QStringLiteral(
-        "insert into interveniente (intipoconsumidor,inmucod,opsimples,inpaiscod,inpaisnome,ininativo,"
-        "inrepresentante,inbloqueado,fktransportadora,inindicacao,datanascimento,datanascimentot,"
-        "fkvendedor,fkgcompra,fktipointerveniente,usuario_alt,data_alt,innome,incpf,inrg,incnpj,"
-        "ininscricao,inendereco,inbairro,incomplemento,inmunicipio,inuf,incep,inemailnfe,infone)");
-    sqlText += QStringLiteral(" values('") + quote(ctx.consumerType) + sep + quote(ctx.municipalityCode)
-        + QStringLiteral("','0','1058','BRASIL','0','0','0','0','','")
-        + booking::shortDate(ctx.now.date()) + sep + quote(ctx.todayCompact) + sep
-        + quote(state.sellerCode.value_or(QString()))
-        + QStringLiteral("','0','2','AUTOMATICO','") + quote(ctx.timestamp) + sep + quote(order.customerName)
-        + sep + quote(order.cpf) + sep + quote(order.rg) + sep + quote(order.cnpj) + sep
-        + quote(order.stateRegistration) + sep + quote(order.address) + sep + quote(order.district) + sep
-        + quote(order.complement) + sep + quote(order.city) + sep + quote(order.state) + sep
-        + quote(order.postalCode) + sep + quote(order.email) + sep + quote(order.phone) + QStringLiteral("')");
-    state.connection->execute(sqlText);
+    state.connection->execute(
+        QStringLiteral(
+            "insert into interveniente (intipoconsumidor,inmucod,opsimples,inpaiscod,inpaisnome,ininativo,"
+            "inrepresentante,inbloqueado,fktransportadora,inindicacao,datanascimento,datanascimentot,"
+            "fkvendedor,fkgcompra,fktipointerveniente,usuario_alt,data_alt,innome,incpf,inrg,incnpj,"
+            "ininscricao,inendereco,inbairro,incomplemento,inmunicipio,inuf,incep,inemailnfe,infone)"
+            " values(?,?,'0','1058','BRASIL','0','0','0','0','',?,?,?,'0','2','AUTOMATICO',?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+        {ctx.consumerType, ctx.municipalityCode, booking::shortDate(ctx.now.date()), ctx.todayCompact,
+         state.sellerCode.value_or(QString()), ctx.timestamp, order.customerName, order.cpf, order.rg, order.cnpj,
+         order.stateRegistration, order.address, order.district, order.complement, order.city, order.state,
+         order.postalCode, order.email, order.phone});
 }
 
 void refreshCustomer(ImportState& state, const OrderRecord& order, const OrderContext& ctx, const QString& customerCode)
 {
     state.connection->execute(
-        QStringLiteral("update interveniente set inmucod='") + quote(ctx.municipalityCode)
-        + QStringLiteral("',usuario_alt='AUTOMATICO',data_alt='") + quote(ctx.timestamp)
-        + QStringLiteral("',inendereco='") + quote(order.address) + QStringLiteral("',inbairro='")
-        + quote(order.district) + QStringLiteral("',incomplemento='") + quote(order.complement)
-        + QStringLiteral("',inmunicipio='") + quote(order.city) + QStringLiteral("',inuf='") + quote(order.state)
-        + QStringLiteral("',incep='") + quote(order.postalCode) + QStringLiteral("',inemailnfe='")
-        + quote(order.email) + QStringLiteral("',infone ='") + quote(order.phone)
-        + QStringLiteral("'where incod='") + quote(customerCode) + QLatin1Char('\''));
+        QStringLiteral("update interveniente set inmucod=?,usuario_alt='AUTOMATICO',data_alt=?,inendereco=?,"
+                       "inbairro=?,incomplemento=?,inmunicipio=?,inuf=?,incep=?,inemailnfe=?,infone =?where incod=?"),
+        {ctx.municipalityCode, ctx.timestamp, order.address, order.district, order.complement, order.city,
+         order.state, order.postalCode, order.email, order.phone, customerCode});
 }
 
 } // namespace
@@ -70,10 +60,8 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     // Municipality of the order's city and state; empty when the ERP does not know it.
     ctx.municipalityCode.clear();
     {
-        IRecordset& rs = openQuery(state, QStringLiteral("select mucod from municipio where mudesc = '")
-                                              + quote(booking::trimSpaces(order.city))
-                                              + QStringLiteral("' and uf='") + quote(order.state)
-                                              + QLatin1Char('\''));
+        IRecordset& rs = openQuery(state, QStringLiteral("select mucod from municipio where mudesc = ? and uf=?"),
+                                   {booking::trimSpaces(order.city), order.state});
         if (!rs.eof())
             ctx.municipalityCode = booking::fieldText(rs.field(QStringLiteral("mucod")));
         FECHA_CONSULTA(state);
@@ -92,14 +80,12 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     if (sql::isNumeric(digitsOf(order.cpf, QStringLiteral(".-")))) {
         told.lookup = CustomerValues::Lookup::Cpf;
         told.document = order.cpf;
-        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incpf='") + quote(order.cpf)
-            + QStringLiteral("' and fktipointerveniente=2");
+        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incpf=? and fktipointerveniente=2");
     }
     if (sql::isNumeric(digitsOf(order.cnpj, QStringLiteral("./-")))) {
         told.lookup = CustomerValues::Lookup::Cnpj;
         told.document = order.cnpj;
-        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incnpj='")
-            + quote(order.cnpj) + QStringLiteral("' and fktipointerveniente=2");
+        lookup = QStringLiteral("select incod,intipoconsumidor from interveniente where incnpj=? and fktipointerveniente=2");
     }
     told.municipalityCode = ctx.municipalityCode;
     const auto tell = [&] {
@@ -110,7 +96,7 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
     };
 
     if (!lookup.isEmpty()) {
-        IRecordset& rs = openQuery(state, lookup);
+        IRecordset& rs = openQuery(state, lookup, {told.document});
         if (!rs.eof()) {
             const QString customerCode = booking::fieldText(rs.field(QStringLiteral("incod")));
             const QString consumerType = booking::trimSpaces(booking::fieldText(rs.field(QStringLiteral("intipoconsumidor"))));
@@ -129,10 +115,10 @@ void resolveCustomer(ImportState& state, const OrderRecord& order, OrderContext&
 
     told.name = order.customerName;
     insertCustomer(state, order, ctx);
-    IRecordset& rs = openQuery(
-        state, QStringLiteral("select max(incod) as incod from interveniente where fktipointerveniente=2 and "
-                              "usuario_alt='AUTOMATICO' and innome='")
-                   + quote(order.customerName) + QLatin1Char('\''));
+    IRecordset& rs = openQuery(state,
+                               QStringLiteral("select max(incod) as incod from interveniente where fktipointerveniente=2 "
+                                              "and usuario_alt='AUTOMATICO' and innome=?"),
+                               {order.customerName});
     if (!rs.eof()) {
         const Field customerCode = rs.field(QStringLiteral("incod"));
         // A NULL maximum (the new row not found under its name) leaves the customer code empty,

@@ -63,16 +63,16 @@ qint16 toInt16(const Field& field, const char* column)
     return static_cast<qint16>(v);
 }
 
-// The database the settings name, as the user wrote it in Zelto.ini.
-QString databaseName(const ZeltoSettings& s)
+} // namespace
+
+QString zeltoDatabaseName(const QString& executableFolder)
 {
+    const ZeltoSettings s = readZeltoIni(executableFolder);
     if (s.connectionType.isEmpty())
         return QLatin1Char('"') + s.databasePath + QLatin1Char('"');
     return QStringLiteral("\"%1\" no servidor \"%2\"")
         .arg(s.databaseName.isEmpty() ? QStringLiteral("ZELTOCONTROLLER") : s.databaseName, s.server);
 }
-
-} // namespace
 
 void FECHA_CONSULTA(ImportState& state)
 {
@@ -159,9 +159,9 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
     // 8. The movement type of orders from this tool: one that moves neither stock nor finances.
     inStep("a leitura do tipo de movimento (TIPOMOVIMENTO)", [&] {
         FECHA_CONSULTA(state);
-        state.query = state.connection->open(QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC='")
-                                             + sql::quote(state.outgoingType.value_or(QString()))
-                                             + QStringLiteral("' AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"));
+        state.query = state.connection->open(
+            QStringLiteral("SELECT TMCOD FROM TIPOMOVIMENTO WHERE TMDESC=? AND TMESTOQUE<>'SIM' AND TMFINANCEIRO<>'SIM' AND TIPO='S'"),
+            {state.outgoingType.value_or(QString())});
         if (!state.query->eof())
             state.movementType = toInt16(state.query->field(QStringLiteral("tmcod")), "TMCOD");
     });
@@ -170,8 +170,8 @@ bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportRepo
     inStep("a leitura da alíquota de ICMS (ICMS)", [&] {
         FECHA_CONSULTA(state);
         state.icmsRate = 0.18;
-        state.query = state.connection->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF='")
-                                             + sql::quote(companyState) + QStringLiteral("' AND ICALIQUOTA>0"));
+        state.query = state.connection->open(QStringLiteral("SELECT ICALIQUOTA FROM ICMS WHERE ICUF=? AND ICALIQUOTA>0"),
+                                             {companyState});
         if (!state.query->eof())
             state.icmsRate = numberOf(state.query->field(QStringLiteral("ICALIQUOTA")), "ICALIQUOTA") * 0.01;
     });
@@ -209,12 +209,12 @@ bool openImportSession(ImportState& state, const QString& executableFolder, IImp
         return ABRE_BANCO(state, executableFolder, report, opener);
     } catch (const SalesParametersError& e) {
         report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
-                            .arg(databaseName(readZeltoIni(executableFolder)), e.step(), e.message()));
+                            .arg(zeltoDatabaseName(executableFolder), e.step(), e.message()));
         return false;
     } catch (const std::exception& e) {
         // The driver's text may name only the host: the message says which database it was.
         report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
-                            .arg(databaseName(readZeltoIni(executableFolder)), QString::fromStdString(e.what())));
+                            .arg(zeltoDatabaseName(executableFolder), QString::fromStdString(e.what())));
         return false;
     }
 }

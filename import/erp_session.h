@@ -37,6 +37,10 @@ void FECHA_CONSULTA(ImportState& state);
 // a missing file) give empty texts.
 ZeltoSettings readZeltoIni(const QString& executableFolder);
 
+// The database Zelto.ini names, quoted as the user wrote it, for messages: "\"/srv/erp.fdb\"",
+// "\"LOJA\" no servidor \"SRV01\"".
+QString zeltoDatabaseName(const QString& executableFolder);
+
 // A value as a connection string carries it: unchanged, unless it holds ";", "{" or "}" (a
 // password, say), then wrapped in braces with every "}" doubled, so it cannot cut the string.
 QString connectionStringValue(const QString& value);

@@ -1,5 +1,5 @@
 // The import of one order file: duplicate check, header pass, customer, order header, items,
-// all in one database transaction.
+// all in one database transaction, or under a savepoint of the transaction the batch holds open.
 #include "import/import_order.h"
 
 #include "import/booking.h"
@@ -16,8 +16,8 @@ namespace {
 bool alreadyBooked(ImportState& state, qint32 orderNumber)
 {
     FECHA_CONSULTA(state);
-    state.query = state.connection->open(QStringLiteral("select sacod from saida where fkftp='")
-                                         + QString::number(orderNumber) + QStringLiteral("' "));
+    state.query = state.connection->open(QStringLiteral("select sacod from saida where fkftp=? "),
+                                         {QString::number(orderNumber)});
     const bool found = !state.query->eof();
     FECHA_CONSULTA(state);
     return found;
@@ -48,7 +48,7 @@ ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportStat
         } catch (const ImportError&) {
             throw;
         } catch (const DatabaseError& e) {
-            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, e.message()));
+            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, e.message()), e.connectionLost());
         } catch (const std::exception& e) {
             throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, QString::fromUtf8(e.what())));
         }
@@ -86,20 +86,38 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
     ctx.fileName = fileName;
     ctx.now = clock.now();
     ctx.observer = options.observer;
-    // On any failure nothing of the order stays: the next run imports the whole file again.
+    // Inside an open transaction (the batch's group of orders) the order gets a savepoint of its
+    // own: undone alone on failure, committed with the group by whoever opened it.
+    const bool inGroup = db.inTransaction();
+    // On any failure nothing of the order stays: the next run imports the whole file again. When
+    // even that fails, the group's transaction is gone (the caller sees it closed).
     const auto abandon = [&] {
         FECHA_CONSULTA(state);
-        db.rollback();
+        if (!inGroup) {
+            db.rollback();
+            return;
+        }
+        try {
+            db.rollbackToSavepoint();
+        } catch (const DatabaseError&) {
+        }
+    };
+    const auto failure = [&](const QString& message, bool connectionLost = false) {
+        abandon();
+        return ImportError(message, connectionLost);
     };
     try {
-        db.begin();
+        if (inGroup)
+            db.savepoint();
+        else
+            db.begin();
     } catch (const DatabaseError& e) {
         // Nothing begun, nothing to undo (and a transaction of someone else is left alone).
-        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()), e.connectionLost());
     }
     try {
         if (alreadyBooked(state, result.orderNumber)) {
-            db.rollback();   // nothing was written
+            abandon();   // nothing was written
             result.outcome = ImportOutcome::AlreadyBooked;
             return result;
         }
@@ -112,18 +130,17 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
         }
         FECHA_CONSULTA(state);
         if (options.rollBack)
-            db.rollback();
+            abandon();
+        else if (inGroup)
+            db.releaseSavepoint();
         else
             db.commit();
-    } catch (const ImportError&) {
-        abandon();
-        throw;
+    } catch (const ImportError& e) {
+        throw failure(e.message(), e.connectionLost());
     } catch (const DatabaseError& e) {
-        abandon();
-        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()));
+        throw failure(QStringLiteral("%1: %2").arg(fileName, e.message()), e.connectionLost());
     } catch (const std::exception& e) {
-        abandon();
-        throw ImportError(QStringLiteral("%1: %2").arg(fileName, QString::fromUtf8(e.what())));
+        throw failure(QStringLiteral("%1: %2").arg(fileName, QString::fromUtf8(e.what())));
     }
     result.missingProducts = ctx.missingProducts;
     return result;

@@ -24,11 +24,15 @@ struct ImportResult {
 // A file that cannot be imported: the message names the file and, where it applies, the line.
 class ImportError : public std::runtime_error {
 public:
-    explicit ImportError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit ImportError(const QString& message, bool connectionLost = false)
+        : std::runtime_error(message.toStdString()), message_(message), connectionLost_(connectionLost) {}
     QString message() const { return message_; }
+    // The database connection broke: no later file can be imported either.
+    bool connectionLost() const { return connectionLost_; }
 
 private:
     QString message_;
+    bool connectionLost_;
 };
 
 class IBookingObserver;
@@ -40,8 +44,11 @@ struct ImportOptions {
     IBookingObserver* observer = nullptr;    // told the values every statement carries
 };
 
-// Books the order file at filePath in one database transaction: begun before the
-// duplicate check, committed at the end, rolled back on any failure (then ImportError is thrown,
-// carrying the file name and the failure; nothing of the order stays in the database).
+// Books the order file at filePath in one database transaction: begun before the duplicate
+// check, committed at the end, rolled back on any failure (then ImportError is thrown, carrying
+// the file name and the failure; nothing of the order stays in the database). When the
+// connection is already in a transaction (the batch's group), the order is booked inside it
+// under a savepoint instead: released at the end, rolled back to on failure; the commit is the
+// caller's.
 ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
                            IImportReport& report, const ImportOptions& options = {});

@@ -8,8 +8,6 @@
 
 #include <stdexcept>
 
-using sql::quote;
-
 namespace {
 
 // A text column replaces its default unless it is NULL or blank; CHAR padding is dropped.
@@ -53,8 +51,7 @@ void noteMissingProduct(ImportState& state, const OrderItem& item, OrderContext&
     v.productName = item.productName;
     v.note = QStringLiteral("UM OU MAIS PRODUTOS NÃO ESTÃO CADASTRADOS NO SISTEMA: ") + item.barcode
         + QStringLiteral(" | ") + item.productName;
-    state.connection->execute(QStringLiteral("update saida set saobs='") + quote(v.note)
-                           + QStringLiteral("' where sacod='") + quote(ctx.orderCode) + QLatin1Char('\''));
+    state.connection->execute(QStringLiteral("update saida set saobs=? where sacod=?"), {v.note, ctx.orderCode});
     if (ctx.observer)
         ctx.observer->productMissing(v);
     ctx.missingProducts << item.barcode + QStringLiteral(" | ") + item.productName;
@@ -114,8 +111,8 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     IRecordset& product = booking::openQuery(
         state, QStringLiteral("select p.prvolume,p.prcod,p.prunisaida,p.prcst,p.pripi,p.prcstipi,s.sasaldo,"
                               "s.sacod as saldocod from produto p inner join saldo s on(s.fkprcod=p.prcod) "
-                              "where p.prbarra='")
-                   + quote(item.barcode) + QLatin1Char('\''));
+                              "where p.prbarra=?"),
+        {item.barcode});
     if (product.eof()) {
         noteMissingProduct(state, item, ctx, report);
         FECHA_CONSULTA(state);
@@ -125,7 +122,7 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     ItemTaxVariables vars;
     PREENCHE_VAR_PADRAO(product, state, item, ctx, vars);
 
-    // The values first, so the statement and whoever observes it carry the same texts.
+    // The values first: the statement binds them, and whoever observes it is told the same texts.
     auto commaToPoint = [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); };
     ItemValues v;
     v.lineNumber = item.lineNumber;
@@ -146,30 +143,18 @@ void bookItem(ImportState& state, const OrderItem& item, OrderContext& ctx, IImp
     v.ipiRate = sql::regionalNumber(vars.ipiRate);
     const QString stockCode = booking::fieldText(product.field(QStringLiteral("saldocod")));
 
-    const QString sep = QStringLiteral("','");
-    const QString quantity = quote(v.quantity);
-
-    QString sqlText = QStringLiteral(
-        "insert into itemsaida (picmsst,prcst_icms,vbcicms,vicms,vbcst,vicmsst,perc_icms,aliquotainterna,"
-        "red_bcicmsst,cstipi,vipi,pipi"
-        ",itfesq,itmodelado,itlargura,italtura,itm2,itsadesconto,usuario_cri,data_cri,tppromocao,"
-        "ITENTREGA_RETIRA,itvolume, itfksacod, itfkprcod, itfklocod, itqtd, itunidade, itvrunitario, itvrtotal, "
-        "itobs, ITvrIPI, itlote, itvalidade, DATAVALIDADE, itprnome,saldo,SALDOCOD)");
-    sqlText += QStringLiteral(" values(");
-    sqlText += QStringLiteral("0,'") + quote(v.icmsSituation) + sep + quote(v.icmsBase) + sep
-        + quote(v.icmsValue) + QStringLiteral("',0,0,'")
-        + quote(v.icmsPercent) + QStringLiteral("',18,0,'") + quote(v.ipiSituation) + sep
-        + quote(v.ipiValue) + sep + quote(v.ipiRate)
-        + QStringLiteral("'")
-        + QStringLiteral(",'0','0','0','0','0',0,'AUTOMATICO','") + booking::shortDate(ctx.now.date())
-        + QStringLiteral("','','','") + quote(v.volume) + QStringLiteral("', '")
-        + quote(ctx.orderCode) + sep + quote(v.productCode)
-        + QStringLiteral("','0','") + quantity + sep + quote(v.unit) + sep
-        + quote(v.unitPrice) + sep + quote(v.lineTotal) + QStringLiteral("','','")
-        + quote(v.ipiRate) + QStringLiteral("','','30001231','12/31/3000','")
-        + quote(v.productName) + sep + quantity + sep
-        + quote(stockCode) + QStringLiteral("')");
-    state.connection->execute(sqlText);
+    state.connection->execute(
+        QStringLiteral(
+            "insert into itemsaida (picmsst,prcst_icms,vbcicms,vicms,vbcst,vicmsst,perc_icms,aliquotainterna,"
+            "red_bcicmsst,cstipi,vipi,pipi"
+            ",itfesq,itmodelado,itlargura,italtura,itm2,itsadesconto,usuario_cri,data_cri,tppromocao,"
+            "ITENTREGA_RETIRA,itvolume, itfksacod, itfkprcod, itfklocod, itqtd, itunidade, itvrunitario, itvrtotal, "
+            "itobs, ITvrIPI, itlote, itvalidade, DATAVALIDADE, itprnome,saldo,SALDOCOD)"
+            " values(0,?,?,?,0,0,?,18,0,?,?,?,'0','0','0','0','0',0,'AUTOMATICO',?,'','',?, ?,?,'0',?,?,?,?,'',?,'',"
+            "'30001231','12/31/3000',?,?,?)"),
+        {v.icmsSituation, v.icmsBase, v.icmsValue, v.icmsPercent, v.ipiSituation, v.ipiValue, v.ipiRate,
+         booking::shortDate(ctx.now.date()), v.volume, ctx.orderCode, v.productCode, v.quantity, v.unit, v.unitPrice,
+         v.lineTotal, v.ipiRate, v.productName, v.quantity, stockCode});
     if (ctx.observer)
         ctx.observer->itemInserted(v);
     FECHA_CONSULTA(state);

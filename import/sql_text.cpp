@@ -4,13 +4,6 @@
 
 namespace sql {
 
-QString quote(const QString& value)
-{
-    QString v = value;
-    v.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return v;
-}
-
 QString regionalNumber(double value)
 {
     if (!std::isfinite(value))

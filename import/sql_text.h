@@ -1,14 +1,10 @@
 #pragma once
-// How values enter SQL text, and the Brazilian number rules of the import. The rules are coded
-// here (decimal ",", grouping "."), whatever the machine's locale.
+// The Brazilian number rules of the import, for the values its statements carry. The rules are
+// coded here (decimal ",", grouping "."), whatever the machine's locale.
 #include <QString>
 #include <optional>
 
 namespace sql {
-
-// A value ready to splice between single quotes: every apostrophe doubled, so no value can
-// end the literal early, break or alter the statement.
-QString quote(const QString& value);
 
 // "Regional number text": the number as Brazilian regional settings write it (no digit
 // grouping, at most 15 significant digits, no trailing zeros, never an exponent), then "," → ".".

@@ -2,22 +2,33 @@
 // Database access of the import: one connection, selects read through a recordset whose first
 // row is current, inserts/updates executed at once, explicit transactions. Two adapters: our
 // Firebird client adapter (libfbclient) and ODBC through Qt's QODBC driver.
+//
+// A statement is its text, with "?" where each value goes, and its values in order. No value is
+// ever part of the text. Every value is bound as text and the database converts it to the
+// column's type the way it converts a quoted text literal: '150.90' into a NUMERIC, '2/4/2015'
+// into a DATE, '' stays an empty text (not NULL), a text too long for its column fails, and a
+// compared text that cannot be in the column simply matches nothing.
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
 class DatabaseError : public std::runtime_error {
 public:
-    DatabaseError(const QString& message, int code = 0)
-        : std::runtime_error(message.toStdString()), message_(message), code_(code) {}
+    DatabaseError(const QString& message, int code = 0, bool connectionLost = false)
+        : std::runtime_error(message.toStdString()), message_(message), code_(code), connectionLost_(connectionLost) {}
     QString message() const { return message_; }
     int code() const { return code_; }   // the database's own error code (Firebird SQLCODE), 0 when none
+    // True when the connection itself is gone (the server stopped or shut the database down, the
+    // network failed): nothing more can be done on it, and what was not committed is undone.
+    bool connectionLost() const { return connectionLost_; }
 
 private:
     QString message_;
     int code_;
+    bool connectionLost_;
 };
 
 // A field of the current row. NULL is distinct from an empty text.
@@ -47,14 +58,22 @@ public:
 class IConnection {
 public:
     virtual ~IConnection() = default;
-    // Runs an insert or update. Throws DatabaseError.
-    virtual void execute(const QString& sql) = 0;
+    // Runs an insert or update, `values` bound to its "?" in order. Throws DatabaseError.
+    virtual void execute(const QString& sql, const QStringList& values = {}) = 0;
     // Runs a select; its first row, if any, is current. Throws DatabaseError.
-    virtual std::unique_ptr<IRecordset> open(const QString& sql) = 0;
+    virtual std::unique_ptr<IRecordset> open(const QString& sql, const QStringList& values = {}) = 0;
     virtual void begin() = 0;
-    virtual void commit() = 0;     // throws DatabaseError when the commit fails
+    virtual void commit() = 0;     // throws DatabaseError when the commit fails (then rolled back)
     virtual void rollback() = 0;   // never throws
     virtual bool inTransaction() const = 0;
+    // One savepoint inside the open transaction, so that a part of its work can be undone alone.
+    // Offered by Firebird only: SQL Server's savepoints differ from the other databases' ones.
+    virtual bool hasSavepoints() const = 0;
+    virtual void savepoint() = 0;
+    virtual void releaseSavepoint() = 0;
+    // Undoes the work since savepoint(). When even that fails, the whole transaction is rolled
+    // back (inTransaction() turns false) and DatabaseError is thrown.
+    virtual void rollbackToSavepoint() = 0;
     // Where the connection goes, for messages ("Firebird /srv/erp.fdb", "ODBC SQl Server ...").
     virtual QString description() const = 0;
     // Called with each text that the connection could not carry whole (a character replaced by

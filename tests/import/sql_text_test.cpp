@@ -1,10 +1,9 @@
-// How values enter SQL text, and the Brazilian number rules.
+// The Brazilian number rules of the values the statements carry.
 #include "import/sql_text.h"
 #include "support/test_util.h"
 
-TEST(SqlText, QuoteAndRegionalNumber)
+TEST(SqlText, RegionalNumber)
 {
-    EXPECT_EQ(sql::quote("x' or '1'='1"), "x'' or ''1''=''1");
     // At most 15 significant digits, "." as decimal point, no exponent, grouping or trailing zeros.
     const struct {
         double value;

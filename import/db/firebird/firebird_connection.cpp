@@ -40,18 +40,20 @@ public:
 
     ~FirebirdConnection() override { cleanUp(); }
 
-    void execute(const QString& sql) override
+    void execute(const QString& sql, const QStringList& values) override
     {
-        const QByteArray text = encode(sql);
-        run([&](ITransaction* tra) { statements_->execute(tra, text); });
+        QList<QByteArray> bytes;
+        const QByteArray text = encode(sql, values, bytes);
+        run([&](ITransaction* tra) { statements_->execute(tra, text, bytes); });
     }
 
-    std::unique_ptr<IRecordset> open(const QString& sql) override
+    std::unique_ptr<IRecordset> open(const QString& sql, const QStringList& values) override
     {
-        const QByteArray text = encode(sql);
+        QList<QByteArray> bytes;
+        const QByteArray text = encode(sql, values, bytes);
         RowRecordset::Row row;
         bool hasRow = false;
-        run([&](ITransaction* tra) { hasRow = statements_->fetchFirst(tra, text, row); }, true);
+        run([&](ITransaction* tra) { hasRow = statements_->fetchFirst(tra, text, bytes, row); }, true);
         return std::make_unique<RowRecordset>(std::move(row), hasRow);
     }
 
@@ -78,6 +80,19 @@ public:
 
     bool inTransaction() const override { return transaction_ != nullptr; }
 
+    bool hasSavepoints() const override { return true; }
+    void savepoint() override { inTransaction("SAVEPOINT PEDIDO"); }
+    void releaseSavepoint() override { inTransaction("RELEASE SAVEPOINT PEDIDO"); }
+    void rollbackToSavepoint() override
+    {
+        try {
+            inTransaction("ROLLBACK TO SAVEPOINT PEDIDO");
+        } catch (const DatabaseError&) {
+            rollback();
+            throw;
+        }
+    }
+
     QString description() const override { return description_; }
 
     void setWarningHandler(std::function<void(const QString&)> handler) override { warn_ = std::move(handler); }
@@ -87,10 +102,43 @@ private:
     {
         char buffer[2048];
         util_->formatStatus(buffer, sizeof buffer, e.getStatus());
-        const int code = int(isc_sqlcode(e.getStatus()->getErrors()));
+        const ISC_STATUS* errors = e.getStatus()->getErrors();
         // Server texts come in the attachment's character set.
         QString message = utf8_ ? QString::fromUtf8(buffer) : text::fromCp1252(QByteArray(buffer));
-        throw DatabaseError(message.trimmed(), code);
+        throw DatabaseError(message.trimmed(), int(isc_sqlcode(errors)), connectionGone(errors));
+    }
+
+    // The status names a connection that broke, or a database or server that was shut down.
+    static bool connectionGone(const ISC_STATUS* status)
+    {
+        while (*status != isc_arg_end) {
+            const ISC_STATUS type = *status++;
+            if (type == isc_arg_gds) {
+                switch (*status) {
+                case isc_network_error:
+                case isc_net_read_err:
+                case isc_net_write_err:
+                case isc_lost_db_connection:
+                case isc_conn_lost:
+                case isc_shutdown:
+                case isc_att_shutdown:
+                case isc_net_server_shutdown:
+                    return true;
+                default:
+                    break;
+                }
+            }
+            status += type == isc_arg_cstring ? 2 : 1;
+        }
+        return false;
+    }
+
+    // A statement of the open transaction that takes no values (savepoints).
+    void inTransaction(const char* sql)
+    {
+        if (!transaction_)
+            throw DatabaseError(QStringLiteral("Nenhuma transação aberta para %1.").arg(QLatin1String(sql)));
+        guarded([&] { attachment_->execute(&status_, transaction_, 0, sql, SQL_DIALECT_V6, nullptr, nullptr, nullptr, nullptr); });
     }
 
     template <typename F>
@@ -149,7 +197,7 @@ private:
 
     QString databaseCharset()
     {
-        auto rs = open(QStringLiteral("select trim(rdb$character_set_name) as cs from rdb$database"));
+        auto rs = open(QStringLiteral("select trim(rdb$character_set_name) as cs from rdb$database"), {});
         if (rs->eof())
             return QString();
         return rs->field(QStringLiteral("cs")).text.trimmed().toUpper();
@@ -211,12 +259,22 @@ private:
         commitOrDiscard(tra);
     }
 
-    QByteArray encode(const QString& sql)
+    // The text and the values in the attachment's character set. Characters Windows-1252 lacks
+    // become "?" and are reported once per statement.
+    QByteArray encode(const QString& sql, const QStringList& values, QList<QByteArray>& bytes)
     {
-        if (utf8_)
+        if (utf8_) {
+            for (const QString& v : values)
+                bytes << v.toUtf8();
             return sql.toUtf8();
+        }
         QString replaced;
-        QByteArray bytes = text::toCp1252(sql, &replaced);
+        const QByteArray text = text::toCp1252(sql, &replaced);
+        for (const QString& v : values) {
+            QString lost;
+            bytes << text::toCp1252(v, &lost);
+            replaced += lost;
+        }
         if (!replaced.isEmpty() && warn_) {
             QStringList list;
             for (qsizetype i = 0; i < replaced.size(); ++i) {
@@ -226,10 +284,11 @@ private:
                 else
                     list << QString(replaced[i]);
             }
+            list.removeDuplicates();
             warn_(QStringLiteral("Caracteres sem representação no banco de dados (Windows-1252) gravados como \"?\": %1")
                       .arg(list.join(QStringLiteral(" "))));
         }
-        return bytes;
+        return text;
     }
 
     IMaster* master_;

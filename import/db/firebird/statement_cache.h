@@ -1,14 +1,16 @@
 #pragma once
-// Statements of the same shape share one prepared statement: the single-quoted literals of a text
-// become "?" parameters bound as VARCHARs of the attachment's character set, so the server
-// converts them as it converts literals. The cache belongs to one attachment and keeps the 128
-// statements used last. A text that does not prepare that way, DDL, and values that do not
-// convert to the parameter's type run as the text itself, with the results and errors of literals.
+// The prepared statements of one attachment. Each "?" of a statement text is prepared as
+// cast(? as varchar(n) character set <the attachment's>): every value arrives as a text, and the
+// server converts it as it converts a quoted text literal (to the column's type where it is
+// assigned, as a text where it is compared), with the same results and errors. A text is
+// prepared once (once more for values longer than 256 bytes) and the 128 statements used last
+// are kept. Texts that are not worth keeping (DDL) run as they are, without values.
 #include "import/db/firebird/firebird_fields.h"
 #include "import/db/row_recordset.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <list>
 
 namespace fb {
@@ -22,34 +24,36 @@ public:
     StatementCache(const StatementCache&) = delete;
     StatementCache& operator=(const StatementCache&) = delete;
 
-    // Runs a statement, its text in the attachment's character set, in `tra`. Throws FbException.
-    void execute(Firebird::ITransaction* tra, const QByteArray& text);
-    // Runs a select in `tra` and reads its first row, if any, into `row`. Throws FbException.
-    bool fetchFirst(Firebird::ITransaction* tra, const QByteArray& text, RowRecordset::Row& row);
+    // Runs a statement in `tra`; its text and values in the attachment's character set. Throws
+    // FbException, or DatabaseError when the values do not fit its "?".
+    void execute(Firebird::ITransaction* tra, const QByteArray& text, const QList<QByteArray>& values);
+    // Runs a select in `tra` and reads its first row, if any, into `row`.
+    bool fetchFirst(Firebird::ITransaction* tra, const QByteArray& text, const QList<QByteArray>& values,
+                    RowRecordset::Row& row);
 
 private:
-    struct Bound;
-
-    struct CachedStatement {
+    struct Prepared {
         QByteArray key;
-        Firebird::IStatement* statement;   // null: this shape does not take parameters, run the text as it is
+        Firebird::IStatement* statement;
+        Firebird::IMessageMetadata* input;   // the casts' texts, in order
         unsigned type;
     };
 
-    void freeStatement(Firebird::IStatement* statement) noexcept;
+    // The kept statement for the text and the lengths of its values, prepared when missing;
+    // null for a text not worth keeping (then run as it is).
+    Prepared* prepared(Firebird::ITransaction* tra, const QByteArray& text, const QList<QByteArray>& values);
+    QByteArray bind(const Prepared& p, const QList<QByteArray>& values);
+    void release(Prepared& p) noexcept;
     void clear() noexcept;
-    void evict(const QByteArray& key) noexcept;
-    void remember(const QByteArray& key, Firebird::IStatement* statement, unsigned type);
-    bool takesParameters(Firebird::IStatement* statement, qsizetype count);
-    bool bind(Firebird::ITransaction* tra, const QByteArray& text, Bound& bound);
+    void evict(QByteArray key) noexcept;   // a copy: the kept one goes with the entry
 
     Firebird::ThrowStatusWrapper& status_;
     Firebird::IAttachment* attachment_;
     bool utf8_;
     FieldReader fields_;
-    // Prepared statements by shape, the most recently used first.
-    std::list<CachedStatement> statements_;
-    QHash<QByteArray, std::list<CachedStatement>::iterator> statementIndex_;
+    // The kept statements, the most recently used first.
+    std::list<Prepared> statements_;
+    QHash<QByteArray, std::list<Prepared>::iterator> index_;
 };
 
 } // namespace fb

@@ -103,24 +103,17 @@ public:
         QSqlDatabase::removeDatabase(name_);
     }
 
-    void execute(const QString& sql) override
+    void execute(const QString& sql, const QStringList& values) override
     {
-        run([&](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            if (!query.exec(sql))
-                throw DatabaseError(errorText(query.lastError()));
-        });
+        run([&](QSqlDatabase& db) { prepared(db, sql, values); });
     }
 
-    std::unique_ptr<IRecordset> open(const QString& sql) override
+    std::unique_ptr<IRecordset> open(const QString& sql, const QStringList& values) override
     {
         RowRecordset::Row row;
         bool hasRow = false;
         run([&](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            if (!query.exec(sql))
-                throw DatabaseError(errorText(query.lastError()));
+            QSqlQuery query = prepared(db, sql, values, true);
             hasRow = query.next();
             if (hasRow) {
                 const QSqlRecord record = query.record();
@@ -166,12 +159,39 @@ public:
 
     bool inTransaction() const override { return transaction_; }
 
+    // Not offered: each database has savepoint statements of its own (SAVE TRANSACTION on SQL
+    // Server), and the work of an order runs in a transaction of its own.
+    bool hasSavepoints() const override { return false; }
+    void savepoint() override { noSavepoints(); }
+    void releaseSavepoint() override { noSavepoints(); }
+    void rollbackToSavepoint() override { noSavepoints(); }
+
     QString description() const override { return description_; }
 
     void setWarningHandler(std::function<void(const QString&)> handler) override { warn_ = std::move(handler); }
 
 private:
     QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+
+    [[noreturn]] static void noSavepoints()
+    {
+        throw DatabaseError(QStringLiteral("Pontos de salvamento não são usados numa conexão ODBC."));
+    }
+
+    // The statement prepared and run with its values bound as texts, an empty one as an empty
+    // text (a null QString would go as NULL).
+    static QSqlQuery prepared(QSqlDatabase& db, const QString& sql, const QStringList& values, bool select = false)
+    {
+        QSqlQuery query(db);
+        query.setForwardOnly(select);
+        if (!query.prepare(sql))
+            throw DatabaseError(errorText(query.lastError()));
+        for (const QString& value : values)
+            query.addBindValue(value.isNull() ? QString(QLatin1String("")) : value);
+        if (!query.exec())
+            throw DatabaseError(errorText(query.lastError()));
+        return query;
+    }
 
     template <typename Work>
     void run(Work&& work)
