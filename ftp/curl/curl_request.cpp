@@ -187,24 +187,17 @@ size_t onRead(char* data, size_t size, size_t n, void* user)
     return got < 0 ? size_t(CURL_READFUNC_ABORT) : size_t(got);
 }
 
-// Failures that mean the server had closed the cached connection.
+// Failures that mean the server had closed the cached connection: those of a server gone, and
+// the garbled replies a dead socket's leftovers give.
 bool serverDropped(const RequestResult& r)
 {
-    if (r.lastReplyCode() == 421 || r.quoteReply.startsWith(QLatin1String("421")))
-        return true;
     switch (r.curlCode) {
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_FTP_WEIRD_PASV_REPLY:
     case CURLE_FTP_WEIRD_227_FORMAT:
-    case CURLE_PARTIAL_FILE:
         return true;
     default:
-        return false;
+        return serverUnreachable(r);
     }
 }
 
