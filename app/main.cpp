@@ -68,7 +68,7 @@ int runUnattendedWith(IDialogs& dialogs, const QString& applicationFolder, const
 {
     std::unique_ptr<ITransferControl> control = makeControl(applicationFolder, true);
     SystemClock clock;
-    return runUnattended(*control, dialogs, clock, applicationFolder, settings, QDir::currentPath());
+    return runUnattended(*control, dialogs, clock, applicationFolder, settings, QDir::currentPath()).exitStatus();
 }
 
 int nothingToDo(const QString& applicationFolder)

@@ -28,18 +28,12 @@ public:
     void message(const QString& text, Icon, const QString&) override
     {
         ++messages;
-        failed_ = true;
         std::fprintf(stderr, "box: %s\n", text.toUtf8().constData());
     }
     bool confirm(const QString&, const QString&) override { return false; }
     std::optional<QString> input(const QString&, const QString&) override { return std::nullopt; }
     void trace(const QString&) override { traceTimes.push_back(nowSeconds()); }
     bool headless() const override { return false; }
-    void markFailure() override { failed_ = true; }
-    bool failureReported() const override { return failed_; }
-
-private:
-    bool failed_ = false;
 };
 
 // "--name value" pairs.

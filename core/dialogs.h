@@ -15,8 +15,7 @@ class IDialogs {
 public:
     virtual ~IDialogs() = default;
 
-    // A box with an OK button only. An empty title means the application's title. Every such
-    // box reports something that went wrong, so it also marks the run as failed.
+    // A box with an OK button only. An empty title means the application's title.
     virtual void message(const QString& text, Icon icon = Icon::None, const QString& title = QString()) = 0;
 
     // Yes/No with the question icon, Yes the default. Headless: answered No.
@@ -31,18 +30,12 @@ public:
 
     // Something a person has to look at that the window shows in its log only, never in a box
     // (a command the server refused, an order booked without some of its products). Headless it
-    // is a line on standard error, like a box. Icon::Critical also marks the run as failed.
+    // is a line on standard error, like a box; with a display this does nothing.
     virtual void alert(const QString& text, Icon icon = Icon::Critical)
     {
         (void)text;
-        if (icon == Icon::Critical)
-            markFailure();
+        (void)icon;
     }
 
     virtual bool headless() const = 0;
-
-    // Marks the run as failed without a box (for failures already reported otherwise).
-    virtual void markFailure() = 0;
-    // True once any failure was reported: the exit status of an unattended run.
-    virtual bool failureReported() const = 0;
 };

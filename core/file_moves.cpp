@@ -1,5 +1,6 @@
 #include "core/file_moves.h"
 
+#include "core/failure.h"
 #include "core/paths.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +17,7 @@ namespace files {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+[[noreturn]] void fail(const QString& text) { throw Failure(Failure::About::File, text); }
 
 QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 

@@ -2,6 +2,8 @@
 // Putting a finished file in its place without ever leaving half a file under a real name and
 // without overwriting anything: the fetched orders into the local folder, the booked ones into
 // "importados".
+#include "core/failure.h"
+
 #include <QString>
 
 namespace files {
@@ -11,7 +13,7 @@ namespace files {
 // shows the whole file or nothing, and there is no copy. Across file systems the file is copied
 // under "<name>.part" inside `folder` (one left by an interrupted copy is replaced), forced to
 // the disk, compared with the source, and then given its name the same way; the source goes
-// last. Returns the path the file got. Throws std::runtime_error naming the file when it
+// last. Returns the path the file got. Throws a Failure naming the file when it
 // cannot; the source then stays where it was.
 QString moveToFreeName(const QString& source, const QString& folder, const QString& name);
 

@@ -1,5 +1,6 @@
 #include "core/ftp_ini.h"
 
+#include "core/failure.h"
 #include "core/ini.h"
 #include "core/paths.h"
 #include "core/text_codec.h"
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <stdexcept>
 #include <utility>
 
 QString ftpIniPath(const QString& applicationFolder)
@@ -39,8 +39,9 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
         {"PASTAS", settings.remoteFolder}, {"COD_VENDEDOR", settings.sellerCode.value_or(QString())}};
     for (const auto& [key, value] : values) {
         if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
-            throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: o valor de %2 contém uma quebra de linha")
-                                         .arg(file, QLatin1String(key)).toStdString());
+            throw Failure(Failure::About::Settings,
+                          QStringLiteral("Não foi possível gravar %1: o valor de %2 contém uma quebra de linha")
+                              .arg(file, QLatin1String(key)));
     }
     const QString crlf = QStringLiteral("\r\n");
     const QString content = QStringLiteral("[Geral]") + crlf
@@ -73,5 +74,5 @@ void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings)
         failed = false;
     }
     if (failed)
-        throw std::runtime_error(QStringLiteral("Não foi possível gravar %1: %2").arg(file, problem).toStdString());
+        throw Failure(Failure::About::Settings, QStringLiteral("Não foi possível gravar %1: %2").arg(file, problem));
 }

@@ -1,6 +1,8 @@
 #pragma once
 // ftp.ini: the FTP server, login, remote folder and seller code of this program, kept in the
 // application folder, section "Geral".
+#include "core/failure.h"
+
 #include <QString>
 #include <optional>
 
@@ -26,6 +28,6 @@ FtpSettings readFtpIni(const QString& applicationFolder);
 // temporary file, so a failed write never loses the old file, and keeps its permissions; a file
 // created here is readable and writable by its owner alone (0600).
 // Text is written in Windows-1252 when every character fits, in UTF-8 otherwise.
-// Throws std::runtime_error naming the file when it cannot be written, or when a value holds a
+// Throws a Failure naming the file when it cannot be written, or when a value holds a
 // line break (which would add lines of its own to the file); the file is then left unchanged.
 void writeFtpIni(const QString& applicationFolder, const FtpSettings& settings);

@@ -43,7 +43,6 @@ void HeadlessDialogs::writeLine(std::FILE* stream, const QString& line)
 
 void HeadlessDialogs::message(const QString& text, Icon icon, const QString& title)
 {
-    failed_ = true;
     writeLine(err_, boxLine(kindOf(icon), text, title));
 }
 
@@ -66,7 +65,5 @@ void HeadlessDialogs::trace(const QString& line)
 
 void HeadlessDialogs::alert(const QString& text, Icon icon)
 {
-    if (icon == Icon::Critical)
-        failed_ = true;
     writeLine(err_, boxLine(kindOf(icon), text, QString()));
 }

@@ -19,8 +19,6 @@ public:
     void trace(const QString& line) override;
     void alert(const QString& text, Icon icon = Icon::Critical) override;
     bool headless() const override { return true; }
-    void markFailure() override { failed_ = true; }
-    bool failureReported() const override { return failed_; }
 
     // The line a box becomes: "[MENSAGEM] " / "[ERRO] " / "[AVISO] " ... + title + text, with
     // the text's own line breaks turned into " | " so one box is one line.
@@ -31,5 +29,4 @@ private:
 
     std::FILE* out_;
     std::FILE* err_;
-    bool failed_ = false;
 };

@@ -10,9 +10,9 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-    // Takes the lock on <applicationFolder>/pedidosftp.lock without waiting. False when another
-    // run holds it or the file cannot be opened; `error` then says why.
-    bool tryAcquire(const QString& applicationFolder, QString* error);
+    // Takes the lock on <applicationFolder>/pedidosftp.lock without waiting. Throws a Failure
+    // naming the file when another run holds it or the file cannot be opened or locked.
+    void acquire(const QString& applicationFolder);
 
 private:
     int fd_ = -1;

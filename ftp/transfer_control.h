@@ -1,12 +1,13 @@
 #pragma once
 // The transfer control: the one component that speaks FTP (and FTPS and SFTP). It runs one command at a time,
 // asynchronously, and reports its progress as FtpState values on the thread that owns it.
+#include "core/failure.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <functional>
-#include <stdexcept>
 
 // One FTP command: a verb and its arguments, kept apart because a name may hold blanks
 // ("recv PED 1.txt /pedidos/PED 1.txt" cannot be split back). text() composes the line the log
@@ -25,19 +26,6 @@ struct FtpCommand {
     bool operator==(const FtpCommand&) const = default;
 };
 
-// A failure raised by an operation of the control (not a failed server reply: those end the
-// command with FtpState::Error). `number` is what the failure boxes show.
-class TransferError : public std::runtime_error {
-public:
-    TransferError(int number, const QString& description)
-        : std::runtime_error(description.toStdString()), number_(number), description_(description) {}
-    int number() const { return number_; }
-    QString description() const { return description_; }
-
-private:
-    int number_;
-    QString description_;
-};
 
 // The files of the last folder listing ("dir") with the size the server listed for each, by the
 // name the answer shows; -1 where the listing gave no size. Folders are not in it.
@@ -69,7 +57,9 @@ public:
 
     // Starts a command and returns at once. Commands: "dir", "pwd", "cd <folder>",
     // "recv <remote name> <local path>", "send <local path> <remote path>", "delete <name>",
-    // "rmdir <folder>", "mkdir <folder>", "quit"/"Quit". May throw TransferError.
+    // "rmdir <folder>", "mkdir <folder>", "quit"/"Quit". May throw a Failure about the Server
+    // (an operation of the control failed, not a server reply: a refusal ends the command with
+    // FtpState::Error); its code is the number the failure boxes show.
     // "recv" checks the size received against the size the last listing of the file's folder
     // gave (against the server's SIZE answer when it gave none). A local path ending in ".part"
     // is written in place (one left by an interrupted download is replaced), and its size is

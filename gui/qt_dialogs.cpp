@@ -41,7 +41,6 @@ QTranslator* installQtTranslation()
 
 void QtDialogs::message(const QString& text, Icon icon, const QString& title)
 {
-    failed_ = true;
     QMessageBox box(boxIcon(icon), titleOrApplication(title), text, QMessageBox::Ok, parent_);
     box.exec();
 }

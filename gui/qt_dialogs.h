@@ -22,10 +22,7 @@ public:
     std::optional<QString> input(const QString& prompt, const QString& title) override;
     void trace(const QString& line) override;
     bool headless() const override { return false; }
-    void markFailure() override { failed_ = true; }
-    bool failureReported() const override { return failed_; }
 
 private:
     QWidget* parent_;
-    bool failed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "import/batch.h"
 
+#include "core/failure.h"
 #include "core/file_moves.h"
 #include "core/paths.h"
 #include "import/import_order.h"
@@ -11,14 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString describe(const std::exception& e) { return QString::fromStdString(e.what()); }
 
 // The settings (ftp.ini, Zelto.ini, the trusted servers), the run's lock file and the executable
 // itself.
@@ -60,19 +58,19 @@ QString COPIA_ARQUIVO(const QString& folder, const QString& name)
     std::error_code ec;
     fs::create_directories(toPath(archive), ec);
     if (ec || !QFileInfo(archive).isDir()) {
-        throw std::runtime_error(QStringLiteral("Não foi possível criar a pasta %1: %2")
-                                     .arg(archive, QString::fromStdString(ec.message())).toStdString());
+        throw Failure(Failure::About::File, QStringLiteral("Não foi possível criar a pasta %1: %2")
+                                                .arg(archive, QString::fromStdString(ec.message())));
     }
     if (!QFileInfo(source).isFile())
-        throw std::runtime_error(QStringLiteral("Não foi possível ler %1: o arquivo não está lá").arg(source).toStdString());
+        throw Failure(Failure::About::File, QStringLiteral("Não foi possível ler %1: o arquivo não está lá").arg(source));
 
     // The same order archived before (a run stopped between archiving and removing the source,
     // or a file fetched once more because its delete on the server failed): one copy is enough.
     const QString archived = files::sameContentUnderName(archive, name, source);
     if (!archived.isEmpty()) {
         if (!QFile::remove(source)) {
-            throw std::runtime_error(
-                QStringLiteral("%1 já está arquivado em %2, mas não pôde ser apagado").arg(source, archived).toStdString());
+            throw Failure(Failure::About::File,
+                          QStringLiteral("%1 já está arquivado em %2, mas não pôde ser apagado").arg(source, archived));
         }
         return archived;
     }
@@ -109,18 +107,11 @@ public:
                 age_.start();
             }
             result = IMPORTA_ZELTO(paths::joinName(folder, fileName), state_, clock_, report_);
-        } catch (const ImportError& e) {
+        } catch (...) {
+            const Failure e = currentOrderFailure(fileName);
             if (e.connectionLost())
                 return lost(e.message(), 1);
             fail(fileName, e.message());
-            return true;
-        } catch (const DatabaseError& e) {
-            if (e.connectionLost())
-                return lost(QStringLiteral("%1: %2").arg(fileName, e.message()), 1);
-            fail(fileName, QStringLiteral("%1: %2").arg(fileName, e.message()));
-            return true;
-        } catch (const std::exception& e) {
-            fail(fileName, QStringLiteral("%1: %2").arg(fileName, describe(e)));
             return true;
         }
         if (result.outcome == ImportOutcome::NotBooked) {
@@ -152,7 +143,7 @@ public:
         }
         try {
             db.commit();
-        } catch (const DatabaseError& e) {
+        } catch (const Failure& e) {
             if (e.connectionLost())
                 return lost(e.message(), 0);
             dropGroup(QStringLiteral("A confirmação das gravações no banco de dados %1 falhou: %2")
@@ -240,10 +231,10 @@ private:
         }
         try {
             COPIA_ARQUIVO(b.folder, b.fileName);
-        } catch (const std::exception& e) {
+        } catch (...) {
             ++summary_.failed;
             summary_.failedFiles << b.fileName;
-            report_.critical(describe(e));
+            report_.critical(Failure::current(Failure::About::File).message());
         }
     }
 
@@ -268,8 +259,8 @@ BatchSummary BOTAO_IMPORTA(const std::function<void()>& rewriteFtpIni, ImportSta
 
     try {
         rewriteFtpIni();
-    } catch (const std::exception& e) {
-        report.critical(describe(e));
+    } catch (...) {
+        report.critical(Failure::current(Failure::About::Settings).message());
         return summary;
     }
 

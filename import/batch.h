@@ -48,7 +48,7 @@ QString archiveFolderOf(const QString& folder);
 // under a free name (an archived file is never overwritten: "PED1 (2).txt"), so that a name
 // there always holds a whole file, whenever the program is stopped. When the archive already
 // holds the same bytes under that name (or one of its numbered names), the source is only
-// deleted. Returns the archived path. Throws std::runtime_error naming the file on failure;
+// deleted. Returns the archived path. Throws a Failure naming the file on failure;
 // the source then stays in place.
 QString COPIA_ARQUIVO(const QString& folder, const QString& name);
 

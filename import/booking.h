@@ -1,8 +1,8 @@
 #pragma once
 // Booking one order: customer, header, items. Called by IMPORTA_ZELTO inside the order's
 // transaction; every statement goes through ImportState::connection, every select through
-// the shared recordset (closed first with FECHA_CONSULTA). Failures are thrown (DatabaseError, or
-// std::runtime_error for a value that must be a number and is not).
+// the shared recordset (closed first with FECHA_CONSULTA). Failures are thrown as Failure
+// (the database's, or the order's for a value that must be a number and is not).
 #include "core/clock.h"
 #include "import/import_state.h"
 #include "import/order_record.h"

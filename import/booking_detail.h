@@ -50,6 +50,6 @@ struct ItemTaxVariables {
 
 // Fills the item tax variables from the `product` row (defaults for NULL or blank columns) and
 // computes the item's IPI and ICMS from its line total, the consumer type and the rates of
-// `state`. Throws std::runtime_error when the line total is needed as a number and is not one.
+// `state`. Throws a Failure when the line total is needed as a number and is not one.
 void PREENCHE_VAR_PADRAO(const IRecordset& product, const ImportState& state, const OrderItem& item,
                          const OrderContext& ctx, ItemTaxVariables& vars);

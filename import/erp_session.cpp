@@ -21,11 +21,11 @@ double numberOf(const Field& field, const char* column)
     if (field.kind == Field::Kind::Text) {
         if (const auto v = sql::parseDecimal(field.text))
             return *v;
-        throw DatabaseError(QStringLiteral("O valor \"%1\" da coluna %2 não é um número.")
+        throw Failure(Failure::About::Database, QStringLiteral("O valor \"%1\" da coluna %2 não é um número.")
                                 .arg(field.text, QLatin1String(column)));
     }
     if (field.isNull())
-        throw DatabaseError(QStringLiteral("A coluna %1 está vazia (NULL).").arg(QLatin1String(column)));
+        throw Failure(Failure::About::Database, QStringLiteral("A coluna %1 está vazia (NULL).").arg(QLatin1String(column)));
     return field.toDouble();
 }
 
@@ -49,8 +49,11 @@ void inStep(const char* what, const Step& step)
 {
     try {
         step();
-    } catch (const DatabaseError& e) {
-        throw SalesParametersError(QString::fromUtf8(what), e);
+    } catch (const Failure& e) {
+        if (e.about() != Failure::About::Database)
+            throw;
+        throw e.as(Failure::About::SalesParameters,
+                   QStringLiteral("%1 falhou: %2").arg(QString::fromUtf8(what), e.message()));
     }
 }
 
@@ -58,7 +61,7 @@ qint16 toInt16(const Field& field, const char* column)
 {
     const double v = std::nearbyint(numberOf(field, column)); // rounds half to even
     if (!(v >= -32768 && v <= 32767))
-        throw DatabaseError(QStringLiteral("O código %1 da coluna %2 não cabe num inteiro de 16 bits.")
+        throw Failure(Failure::About::Database, QStringLiteral("O código %1 da coluna %2 não cabe num inteiro de 16 bits.")
                                 .arg(field.text, QLatin1String(column)));
     return static_cast<qint16>(v);
 }
@@ -207,14 +210,13 @@ bool openImportSession(ImportState& state, const QString& executableFolder, IImp
 {
     try {
         return ABRE_BANCO(state, executableFolder, report, opener);
-    } catch (const SalesParametersError& e) {
-        report.critical(QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2 falhou: %3")
-                            .arg(zeltoDatabaseName(executableFolder), e.step(), e.message()));
-        return false;
-    } catch (const std::exception& e) {
+    } catch (...) {
+        const Failure e = Failure::current(Failure::About::Database);
         // The driver's text may name only the host: the message says which database it was.
-        report.critical(QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2")
-                            .arg(zeltoDatabaseName(executableFolder), QString::fromStdString(e.what())));
+        report.critical((e.about() == Failure::About::SalesParameters
+                             ? QStringLiteral("O banco de dados %1 (de Zelto.ini) foi aberto, mas %2")
+                             : QStringLiteral("Não foi possível abrir o banco de dados %1 (de Zelto.ini): %2"))
+                            .arg(zeltoDatabaseName(executableFolder), e.message()));
         return false;
     }
 }

@@ -17,18 +17,6 @@ struct ZeltoSettings {
     QString connectionType;  // TIPO_CONEXAO: empty for Firebird
 };
 
-// ABRE_BANCO failed after the database opened: a select of the sales parameters was rejected,
-// or a value read there is out of range. `step()` says which ("a leitura do tipo de movimento
-// (TIPOMOVIMENTO)"), message() what the database or the value said.
-class SalesParametersError : public DatabaseError {
-public:
-    SalesParametersError(const QString& step, const DatabaseError& cause)
-        : DatabaseError(cause.message(), cause.code()), step_(step) {}
-    QString step() const { return step_; }
-
-private:
-    QString step_;
-};
 
 // Closes the shared recordset when it is open.
 void FECHA_CONSULTA(ImportState& state);
@@ -52,8 +40,8 @@ QString buildConnectionString(const ZeltoSettings& settings);
 
 // Opens the session and loads the sales parameters into `state`. Returns false when one of the
 // configuration checks failed: its message went to report.critical() and the caller ends the
-// program. Throws DatabaseError when the connection cannot be opened, SalesParametersError when
-// a select of the parameters fails or a value read there is out of range (a movement type's code
+// program. Throws a Failure about the Database when the connection cannot be opened, about the
+// SalesParameters when a select of the parameters fails or a value read there is out of range (a movement type's code
 // beyond 16 bits, a rate that is no number).
 bool ABRE_BANCO(ImportState& state, const QString& executableFolder, IImportReport& report,
                 const ConnectionOpener& opener = openConnection);

@@ -45,18 +45,23 @@ ImportOutcome bookOrder(const QStringList& lines, qint32 orderNumber, ImportStat
         const OrderItem item = orderfile::splitItemLine(lines[n], lineNumber, ctx.fileName);
         try {
             bookItem(state, item, ctx, report);
-        } catch (const ImportError&) {
-            throw;
-        } catch (const DatabaseError& e) {
-            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, e.message()), e.connectionLost());
-        } catch (const std::exception& e) {
-            throw ImportError(orderfile::lineMessage(ctx.fileName, lineNumber, QString::fromUtf8(e.what())));
+        } catch (...) {
+            const Failure e = Failure::current(Failure::About::Order);
+            throw e.as(Failure::About::Order, orderfile::lineMessage(ctx.fileName, lineNumber, e.message()));
         }
     }
     return ctx.missingProducts.isEmpty() ? ImportOutcome::Booked : ImportOutcome::BookedWithMissingProducts;
 }
 
 } // namespace
+
+Failure currentOrderFailure(const QString& fileName)
+{
+    const Failure e = Failure::current(Failure::About::Order);
+    if (e.about() == Failure::About::Order)
+        return e;
+    return e.as(Failure::About::Order, QStringLiteral("%1: %2").arg(fileName, e.message()));
+}
 
 ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IClock& clock,
                            IImportReport& report, const ImportOptions& options)
@@ -99,21 +104,17 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
         }
         try {
             db.rollbackToSavepoint();
-        } catch (const DatabaseError&) {
+        } catch (const Failure&) {
         }
-    };
-    const auto failure = [&](const QString& message, bool connectionLost = false) {
-        abandon();
-        return ImportError(message, connectionLost);
     };
     try {
         if (inGroup)
             db.savepoint();
         else
             db.begin();
-    } catch (const DatabaseError& e) {
+    } catch (...) {
         // Nothing begun, nothing to undo (and a transaction of someone else is left alone).
-        throw ImportError(QStringLiteral("%1: %2").arg(fileName, e.message()), e.connectionLost());
+        throw currentOrderFailure(fileName);
     }
     try {
         if (alreadyBooked(state, result.orderNumber)) {
@@ -135,12 +136,10 @@ ImportResult IMPORTA_ZELTO(const QString& filePath, ImportState& state, const IC
             db.releaseSavepoint();
         else
             db.commit();
-    } catch (const ImportError& e) {
-        throw failure(e.message(), e.connectionLost());
-    } catch (const DatabaseError& e) {
-        throw failure(QStringLiteral("%1: %2").arg(fileName, e.message()), e.connectionLost());
-    } catch (const std::exception& e) {
-        throw failure(QStringLiteral("%1: %2").arg(fileName, QString::fromUtf8(e.what())));
+    } catch (...) {
+        const Failure e = currentOrderFailure(fileName);
+        abandon();
+        throw e;
     }
     result.missingProducts = ctx.missingProducts;
     return result;

@@ -1,12 +1,12 @@
 #pragma once
 // The import of one order file.
 #include "core/clock.h"
+#include "core/failure.h"
 #include "import/import_state.h"
 #include "import/report.h"
 
 #include <QString>
 #include <QStringList>
-#include <stdexcept>
 
 enum class ImportOutcome {
     Booked,                    // header and every item booked
@@ -21,19 +21,6 @@ struct ImportResult {
     QStringList missingProducts;   // "barcode | name"
 };
 
-// A file that cannot be imported: the message names the file and, where it applies, the line.
-class ImportError : public std::runtime_error {
-public:
-    explicit ImportError(const QString& message, bool connectionLost = false)
-        : std::runtime_error(message.toStdString()), message_(message), connectionLost_(connectionLost) {}
-    QString message() const { return message_; }
-    // The database connection broke: no later file can be imported either.
-    bool connectionLost() const { return connectionLost_; }
-
-private:
-    QString message_;
-    bool connectionLost_;
-};
 
 class IBookingObserver;
 
@@ -44,9 +31,14 @@ struct ImportOptions {
     IBookingObserver* observer = nullptr;    // told the values every statement carries
 };
 
+// Only inside a catch block: the failure being handled as the failure of the order file
+// `fileName`. An order file's own failure already names the file (and its line); any other is
+// told after the name ("PED1.txt: ...").
+Failure currentOrderFailure(const QString& fileName);
+
 // Books the order file at filePath in one database transaction: begun before the duplicate
-// check, committed at the end, rolled back on any failure (then ImportError is thrown, carrying
-// the file name and the failure; nothing of the order stays in the database). When the
+// check, committed at the end, rolled back on any failure (then a Failure about the Order is
+// thrown, carrying the file name and the failure; nothing of the order stays in the database). When the
 // connection is already in a transaction (the batch's group), the order is booked inside it
 // under a savepoint instead: released at the end, rolled back to on failure; the commit is the
 // caller's.

@@ -1,12 +1,13 @@
 // The order items: each item line booked under the order code with the product's tax data or
 // the defaults; products the ERP does not know are noted on the order.
 #include "import/booking.h"
+
+#include "core/failure.h"
 #include "import/booking_detail.h"
 #include "import/booking_observer.h"
 #include "import/erp_session.h"
 #include "import/sql_text.h"
 
-#include <stdexcept>
 
 namespace {
 
@@ -35,10 +36,9 @@ double lineTotalNumber(const OrderItem& item, const QString& text)
     const std::optional<double> value = sql::parseDecimal(text);
     if (!value) {
         // The caller adds the file name and the line.
-        throw std::runtime_error(
-            QStringLiteral("o valor total \"%1\" do produto de código de barras %2 não é um número")
-                .arg(item.lineTotal, item.barcode)
-                .toStdString());
+        throw Failure(Failure::About::Order,
+                      QStringLiteral("o valor total \"%1\" do produto de código de barras %2 não é um número")
+                          .arg(item.lineTotal, item.barcode));
     }
     return *value;
 }

@@ -89,13 +89,9 @@ OrderCheck checkOrderFile(const QString& path, ImportState& state, const IClock&
             check.verdict = OrderCheck::Verdict::CustomerNotSettled;
             break;
         }
-    } catch (const ImportError& e) {
+    } catch (...) {
         check.verdict = OrderCheck::Verdict::Failed;
-        check.failure = e.message();
-    } catch (const std::exception& e) {
-        // As the batch words a failure that is not the import's own.
-        check.verdict = OrderCheck::Verdict::Failed;
-        check.failure = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(e.what()));
+        check.failure = currentOrderFailure(QFileInfo(path).fileName()).message();
     }
     return check;
 }

@@ -276,12 +276,12 @@ QStringList readOrderFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw ImportError(QStringLiteral("%1: não foi possível abrir o arquivo do pedido (%2)")
+        throw Failure(Failure::About::Order, QStringLiteral("%1: não foi possível abrir o arquivo do pedido (%2)")
                               .arg(QFileInfo(path).fileName(), file.errorString()));
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw ImportError(QStringLiteral("%1: não foi possível ler o arquivo do pedido (%2)")
+        throw Failure(Failure::About::Order, QStringLiteral("%1: não foi possível ler o arquivo do pedido (%2)")
                               .arg(QFileInfo(path).fileName(), file.errorString()));
     }
     return decodeLines(bytes);
@@ -290,11 +290,11 @@ QStringList readOrderFile(const QString& path)
 qint32 readOrderNumber(const QStringList& lines, const QString& fileName)
 {
     if (lines.isEmpty())
-        throw ImportError(lineMessage(fileName, 1, QStringLiteral("arquivo vazio, falta o número do pedido")));
+        throw Failure(Failure::About::Order, lineMessage(fileName, 1, QStringLiteral("arquivo vazio, falta o número do pedido")));
     const Chars line = toChars(lines.first());
     const QString text = trimSpaces(rest(line, 15));
     if (text.isEmpty()) {
-        throw ImportError(lineMessage(fileName, 1,
+        throw Failure(Failure::About::Order, lineMessage(fileName, 1,
             QStringLiteral("falta o número do pedido (a partir da posição 15)")));
     }
     qsizetype i = 0;
@@ -304,26 +304,26 @@ qint32 readOrderNumber(const QStringList& lines, const QString& fileName)
         i = 1;
     }
     if (i == text.size()) {
-        throw ImportError(lineMessage(fileName, 1,
+        throw Failure(Failure::About::Order, lineMessage(fileName, 1,
             QStringLiteral("o número do pedido não é um número inteiro: %1").arg(quoted(text))));
     }
     qint64 value = 0;
     for (; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            throw ImportError(lineMessage(fileName, 1,
+            throw Failure(Failure::About::Order, lineMessage(fileName, 1,
                 QStringLiteral("o número do pedido não é um número inteiro: %1").arg(quoted(text))));
         }
         value = value * 10 + (c.unicode() - '0');
         if (value > qint64(1) << 31) {
-            throw ImportError(lineMessage(fileName, 1,
+            throw Failure(Failure::About::Order, lineMessage(fileName, 1,
                 QStringLiteral("o número do pedido está fora do intervalo aceito: %1").arg(quoted(text))));
         }
     }
     if (negative)
         value = -value;
     if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min()) {
-        throw ImportError(lineMessage(fileName, 1,
+        throw Failure(Failure::About::Order, lineMessage(fileName, 1,
             QStringLiteral("o número do pedido está fora do intervalo aceito: %1").arg(quoted(text))));
     }
     return static_cast<qint32>(value);
@@ -366,7 +366,7 @@ OrderItem splitItemLine(const QString& text, int lineNumber, const QString& file
         const CharsView from = restFrom(line, fieldStart);
         const std::size_t bar = from.find(U'|');
         if (bar == CharsView::npos) {
-            throw ImportError(lineMessage(fileName, lineNumber,
+            throw Failure(Failure::About::Order, lineMessage(fileName, lineNumber,
                 QStringLiteral("linha de item incompleta: %1 de 6 campos terminados por \"|\" a partir da posição 17")
                     .arg(n)));
         }
@@ -380,7 +380,7 @@ OrderItem splitItemLine(const QString& text, int lineNumber, const QString& file
     item.lineTotal = fields[4];
     item.sixth = fields[5];
     if (!sql::isNumeric(item.sixth)) {
-        throw ImportError(lineMessage(fileName, lineNumber,
+        throw Failure(Failure::About::Order, lineMessage(fileName, lineNumber,
             QStringLiteral("o sexto campo do item não é um número: %1").arg(quoted(item.sixth))));
     }
     return item;

@@ -7,7 +7,7 @@
 // in CR LF or a bare LF. Positions are 1-based and count characters (code points), not bytes;
 // positions beyond the end of a line yield no characters. Everything here works on the decoded
 // lines only and touches no database.
-#include "import/import_order.h"   // ImportError
+#include "core/failure.h"
 #include "import/order_record.h"
 
 #include <QByteArray>
@@ -20,11 +20,11 @@ namespace orderfile {
 // another line; an empty input has no lines.
 QStringList decodeLines(const QByteArray& bytes);
 
-// Reads and decodes the file at `path`. Throws ImportError naming the file when it cannot be read.
+// Reads and decodes the file at `path`. Throws a Failure naming the file when it cannot be read.
 QStringList readOrderFile(const QString& path);
 
 // The order number: line 1 from position 15 to its end, trimmed, a signed 32-bit whole number.
-// Throws ImportError ("PED1.txt, linha 1: ...") for an empty file, a line 1 without anything
+// Throws a Failure ("PED1.txt, linha 1: ...") for an empty file, a line 1 without anything
 // from position 15 on, a text that is not a whole number or one out of range.
 qint32 readOrderNumber(const QStringList& lines, const QString& fileName);
 
@@ -36,7 +36,7 @@ OrderRecord readOrderHeader(const QStringList& lines);
 // True for a line that begins with "ProdutoVendido".
 bool isItemLine(const QString& line);
 
-// Splits an item line into its six "|"-ended fields starting at position 17. Throws ImportError
+// Splits an item line into its six "|"-ended fields starting at position 17. Throws a Failure
 // naming the file and `lineNumber` when the line has fewer than six such fields or when the
 // sixth field is not a number.
 OrderItem splitItemLine(const QString& line, int lineNumber, const QString& fileName);

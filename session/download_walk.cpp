@@ -1,5 +1,6 @@
 #include "session/download_walk.h"
 
+#include "core/failure.h"
 #include "core/file_moves.h"
 #include "core/paths.h"
 #include "import/batch.h"
@@ -206,10 +207,11 @@ void DownloadWalk::keepUnchanged(const RemoteListing& first, const QList<Fetched
                 + (QFileInfo(target).fileName() != f.name
                        ? QStringLiteral(" (já havia ") + f.name + QStringLiteral(" na pasta local)")
                        : QString()));
-        } catch (const std::exception& e) {
+        } catch (...) {
+            const Failure e = Failure::current(Failure::About::File);
             QFile::remove(f.part);
             ++summary.failed;
-            log(QString::fromStdString(e.what()) + QStringLiteral("; o arquivo fica no servidor"));
+            log(e.message() + QStringLiteral("; o arquivo fica no servidor"));
         }
     }
     for (const QString& name : notFetched) {

@@ -5,24 +5,10 @@
 namespace {
 constexpr int kChunkSize = 1024;
 
-// The number and the description of a caught failure.
-struct Failure {
-    int number;
-    QString description;
-};
-
 // Only inside a catch block: the failure being handled.
 Failure currentFailure()
 {
-    try {
-        throw;
-    } catch (const TransferError& e) {
-        return {e.number(), e.description()};
-    } catch (const std::exception& e) {
-        return {FtpSession::kInternalFailureNumber, QString::fromUtf8(e.what())};
-    } catch (...) {
-        return {FtpSession::kInternalFailureNumber, QStringLiteral("Falha inesperada")};
-    }
+    return Failure::current(Failure::About::Server, FtpSession::kInternalFailureNumber);
 }
 
 QString failureText(const QString& lead, const QString& address, int number)
@@ -79,10 +65,9 @@ bool FtpSession::EXECUTA_COMANDO(const FtpCommand& command, bool refresh)
         succeeded = !replaced && control_.LastSucceeded();
         if (!replaced && !succeeded) {
             lastRefusal_ = control_.ResponseInfo();
+            ++failures_;
             if (reportRefusals_ && (reportLostServer_ || !control_.ServerLost()))
                 dialogs_.alert(QStringLiteral("Comando \"%1\" sem sucesso: %2").arg(command.text(), lastRefusal_));
-            else
-                dialogs_.markFailure();
         }
         if (refresh) {
             ATUALIZA_LISTA();
@@ -144,6 +129,7 @@ void FtpSession::ATUALIZA_LISTA()
 bool FtpSession::CONECTA()
 {
     if (address_.isEmpty()) {
+        ++failures_;
         dialogs_.message(QStringLiteral("Informe o nome do servidor FTP."), Icon::Critical);
         emit addressMissing();
         return false;
@@ -156,7 +142,8 @@ bool FtpSession::CONECTA()
         setConnected(true);
         return lastListingSucceeded_;
     } catch (...) {
-        dialogs_.message(currentFailure().description, Icon::Exclamation, QStringLiteral("FTP"));
+        ++failures_;
+        dialogs_.message(currentFailure().message(), Icon::Exclamation, QStringLiteral("FTP"));
         return false;
     }
 }
@@ -172,8 +159,9 @@ void FtpSession::DESCONECTA()
         EXECUTA_COMANDO(quit, false);
         setConnected(false);
     } catch (...) {
+        ++failures_;
         dialogs_.message(failureText(QStringLiteral("Erro ao efetuar a operacao com : "), address_,
-                                     currentFailure().number),
+                                     currentFailure().code()),
                          Icon::None);
     }
 }
@@ -226,8 +214,9 @@ void FtpSession::appendLog(const QString& line)
 
 void FtpSession::reportCommandFailure()
 {
+    ++failures_;
     dialogs_.message(failureText(QStringLiteral("Não foi possivel efetuar operacao com : "), address_,
-                                 currentFailure().number),
+                                 currentFailure().code()),
                      Icon::None);
 }
 

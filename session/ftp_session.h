@@ -14,7 +14,7 @@
 class FtpSession : public QObject {
     Q_OBJECT
 public:
-    // Failure number shown for a failure that is not a TransferError (an unexpected exception).
+    // Failure number shown for a failure that is not the program's own (an unexpected exception).
     static constexpr int kInternalFailureNumber = 51;
     // Longest single sleep of the wait loop: clicks and notifications are handled at least this
     // often while a command runs.
@@ -55,6 +55,9 @@ public:
     void setReportLostServer(bool on) { reportLostServer_ = on; }
     // The control's report of the last command that did not succeed (empty until one failed).
     const QString& lastRefusal() const { return lastRefusal_; }
+    // How many commands failed and failures were reported in this session, reported to a person
+    // or not (a run's outcome counts them).
+    int failures() const { return failures_; }
 
     // Waits until the control is idle, handling events in between and sleeping in the control
     // (never more than kWaitSliceMs at a time) instead of spinning. Once the control is idle,
@@ -143,6 +146,7 @@ private:
     bool lastListingSucceeded_ = false;
     bool connected_ = false;
     bool reportRefusals_ = true;
+    int failures_ = 0;
     bool reportLostServer_ = true;
     QString lastRefusal_;
     bool stopRequested_ = false;

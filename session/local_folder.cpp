@@ -80,6 +80,7 @@ FileListView LocalFolder::batchView()
 
 void LocalFolder::reportFolderError(const QString& folder, const QString& reason)
 {
+    ++failures_;
     dialogs_.message(QStringLiteral("Não foi possível abrir a pasta ") + folder + QStringLiteral("\r\n") + reason,
                      Icon::Exclamation, QStringLiteral("Pasta"));
 }

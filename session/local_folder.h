@@ -47,6 +47,8 @@ public:
 
     // The message naming a folder that cannot be read and the platform's reason.
     void reportFolderError(const QString& folder, const QString& reason);
+    // How many such messages were shown (a run's outcome counts them).
+    int failures() const { return failures_; }
 
 signals:
     void filesChanged();
@@ -55,4 +57,5 @@ private:
     IDialogs& dialogs_;
     QString path_;
     QStringList names_;
+    int failures_ = 0;
 };

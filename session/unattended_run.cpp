@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/dialogs.h"
+#include "core/failure.h"
 #include "core/run_lock.h"
 #include "import/report.h"
 #include "session/download_walk.h"
@@ -71,16 +72,19 @@ UnattendedRun::UnattendedRun(FtpSession& session, LocalFolder& local, IClock& cl
 
 UnattendedRun::~UnattendedRun() = default;
 
-bool UnattendedRun::run()
+RunOutcome UnattendedRun::run()
 {
     IDialogs& dialogs = session_.dialogs();
     ITransferControl& control = session_.control();
+    RunOutcome outcome;
     RunLock lock;
-    QString lockError;
-    if (!lock.tryAcquire(applicationFolder_, &lockError)) {
+    try {
+        lock.acquire(applicationFolder_);
+    } catch (const Failure& e) {
         // Nothing is touched: not the server, not the local folder, not ftp.ini.
-        dialogs.alert(lockError);
-        return false;
+        dialogs.alert(e.message());
+        outcome.failed = true;
+        return outcome;
     }
 
     // A server that cannot be reached fails every command of these steps alike: it is told once
@@ -103,7 +107,8 @@ bool UnattendedRun::run()
             + (firstRefusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(firstRefusal));
         session_.appendLog(text);
         dialogs.alert(text);
-        return false;
+        outcome.failed = true;
+        return outcome;
     }
     const QString& configuredFolder = configuredFolder_;
     session_.lastFolderCommand = FtpCommand{QStringLiteral("cd"), {configuredFolder}};
@@ -114,8 +119,7 @@ bool UnattendedRun::run()
     std::optional<QString> keepFolder;
     if (connected && inFolder && session_.lastListingSucceeded()) {
         const DownloadSummary d = DownloadWalk(session_, local_).BAIXA_TUDO();
-        if (d.failed > 0 || d.notDeleted > 0 || !d.serverLost.isEmpty())
-            dialogs.markFailure();
+        outcome.failed = d.failed > 0 || d.notDeleted > 0 || !d.serverLost.isEmpty();
     } else {
         // Listing whatever folder the login landed in would fetch and delete the wrong files and
         // store that folder in ftp.ini: nothing is fetched, the configured folder is kept.
@@ -132,14 +136,18 @@ bool UnattendedRun::run()
             + (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
         session_.appendLog(text);
         dialogs.alert(text);
+        outcome.failed = true;
     }
 
-    BOTAO_IMPORTA(keepFolder);
+    const BatchSummary batch = BOTAO_IMPORTA(keepFolder);
+    outcome.booked = batch.booked + batch.bookedWithMissing;
+    // A command or a folder that failed outside the steps above was reported where it failed.
+    outcome.failed = outcome.failed || !batch.success() || session_.failures() > 0 || local_.failures() > 0;
     // The database is closed while the lock is still held, so a run started right after this one
     // never finds the database file still open.
     importState_.query.reset();
     importState_.connection.reset();
-    return !dialogs.failureReported();
+    return outcome;
 }
 
 BatchSummary UnattendedRun::BOTAO_IMPORTA(const std::optional<QString>& configuredFolder)
@@ -153,8 +161,6 @@ BatchSummary UnattendedRun::BOTAO_IMPORTA(const std::optional<QString>& configur
     SessionImportReport report(session_);
     const BatchSummary summary =
         ::BOTAO_IMPORTA(rewriteFtpIni, importState_, applicationFolder_, local_.batchView(), clock_, report, opener_);
-    if (!summary.success())
-        dialogs.markFailure();
     if (summary.sessionOpened)
         session_.appendLog(summary.summaryLine());
     if (!summary.otherFiles.isEmpty()) {
@@ -167,7 +173,7 @@ BatchSummary UnattendedRun::BOTAO_IMPORTA(const std::optional<QString>& configur
     return summary;
 }
 
-int runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
+RunOutcome runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
                   const FtpSettings& settings, const QString& localFolder, ConnectionOpener opener)
 {
     FtpSession session(control, dialogs);
@@ -175,6 +181,5 @@ int runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, c
     LocalFolder local(dialogs);
     local.setPath(localFolderForm(localFolder));
     UnattendedRun run(session, local, clock, applicationFolder, settings, std::move(opener));
-    const bool ok = run.run();
-    return ok && !dialogs.failureReported() ? 0 : 1;
+    return run.run();
 }

@@ -32,6 +32,14 @@ void loadIntoSession(FtpSession& session, const FtpSettings& settings);
 FtpSettings settingsToSave(const FtpSession& session, const QString& remoteFolder,
                            const std::optional<QString>& sellerCode);
 
+// What an unattended run did: the orders it booked, and whether anything failed that a person
+// has to look at (it was reported where it failed). The exit status follows from it.
+struct RunOutcome {
+    int booked = 0;       // orders booked, whole or without some products
+    bool failed = false;
+    int exitStatus() const { return failed ? 1 : 0; }
+};
+
 class UnattendedRun {
 public:
     // Session and folder must outlive the run. `settings`: ftp.ini as read at start-up (its
@@ -43,9 +51,8 @@ public:
 
     // The whole run: one at a time (a lock file in the application folder), connect, change to
     // the configured folder, fetch and delete the files, import them. A login the server
-    // refuses, or a server not trusted, ends it at once, touching nothing. Returns true when no
-    // failure was reported.
-    bool run();
+    // refuses, or a server not trusted, ends it at once, touching nothing.
+    RunOutcome run();
 
     // The import batch over the local folder (the second half of the run). `configuredFolder`,
     // when given, is written to ftp.ini as "PASTAS" instead of the remote folder's path (which
@@ -64,7 +71,6 @@ private:
 };
 
 // A scheduled start from beginning to end, with nothing shown but the dialogs: the session and
-// the local folder (`localFolder`, the process's working folder) made here, the run, and its
-// exit status (0 when nothing failed, 1 otherwise).
-int runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
+// the local folder (`localFolder`, the process's working folder) made here, and the run.
+RunOutcome runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
                   const FtpSettings& settings, const QString& localFolder, ConnectionOpener opener = openConnection);

@@ -66,7 +66,7 @@ double Field::toDouble() const
     default:
         break;
     }
-    throw DatabaseError(kind == Kind::Null ? QStringLiteral("Valor nulo onde se esperava um número.")
+    throw Failure(Failure::About::Database, kind == Kind::Null ? QStringLiteral("Valor nulo onde se esperava um número.")
                                            : QStringLiteral("Valor \"%1\" não é um número.").arg(text));
 }
 

@@ -8,28 +8,14 @@
 // column's type the way it converts a quoted text literal: '150.90' into a NUMERIC, '2/4/2015'
 // into a DATE, '' stays an empty text (not NULL), a text too long for its column fails, and a
 // compared text that cannot be in the column simply matches nothing.
+#include "core/failure.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 
-class DatabaseError : public std::runtime_error {
-public:
-    DatabaseError(const QString& message, int code = 0, bool connectionLost = false)
-        : std::runtime_error(message.toStdString()), message_(message), code_(code), connectionLost_(connectionLost) {}
-    QString message() const { return message_; }
-    int code() const { return code_; }   // the database's own error code (Firebird SQLCODE), 0 when none
-    // True when the connection itself is gone (the server stopped or shut the database down, the
-    // network failed): nothing more can be done on it, and what was not committed is undone.
-    bool connectionLost() const { return connectionLost_; }
-
-private:
-    QString message_;
-    int code_;
-    bool connectionLost_;
-};
 
 // A field of the current row. NULL is distinct from an empty text.
 struct Field {
@@ -41,7 +27,7 @@ struct Field {
 
     bool isNull() const { return kind == Kind::Null; }
     // Numeric value of an Integer/Decimal field, or of a Text field that reads as a number
-    // with "." as decimal separator. Throws DatabaseError otherwise.
+    // with "." as decimal separator. Throws a Failure otherwise.
     double toDouble() const;
 };
 
@@ -51,19 +37,19 @@ public:
     // True when the select yielded no row.
     virtual bool eof() const = 0;
     // A field of the first row by column name or alias, matched without regard to case.
-    // Throws DatabaseError for an unknown name or when eof().
+    // Throws a Failure for an unknown name or when eof().
     virtual Field field(const QString& name) const = 0;
 };
 
 class IConnection {
 public:
     virtual ~IConnection() = default;
-    // Runs an insert or update, `values` bound to its "?" in order. Throws DatabaseError.
+    // Runs an insert or update, `values` bound to its "?" in order. Throws a Failure.
     virtual void execute(const QString& sql, const QStringList& values = {}) = 0;
-    // Runs a select; its first row, if any, is current. Throws DatabaseError.
+    // Runs a select; its first row, if any, is current. Throws a Failure.
     virtual std::unique_ptr<IRecordset> open(const QString& sql, const QStringList& values = {}) = 0;
     virtual void begin() = 0;
-    virtual void commit() = 0;     // throws DatabaseError when the commit fails (then rolled back)
+    virtual void commit() = 0;     // throws a Failure when the commit fails (then rolled back)
     virtual void rollback() = 0;   // never throws
     virtual bool inTransaction() const = 0;
     // One savepoint inside the open transaction, so that a part of its work can be undone alone.
@@ -72,7 +58,7 @@ public:
     virtual void savepoint() = 0;
     virtual void releaseSavepoint() = 0;
     // Undoes the work since savepoint(). When even that fails, the whole transaction is rolled
-    // back (inTransaction() turns false) and DatabaseError is thrown.
+    // back (inTransaction() turns false) and a Failure is thrown.
     virtual void rollbackToSavepoint() = 0;
     // Where the connection goes, for messages ("Firebird /srv/erp.fdb", "ODBC SQl Server ...").
     virtual QString description() const = 0;
@@ -84,7 +70,7 @@ public:
 // Opens a connection from an ODBC-style connection string ("driver={...};server=...;uid=...;
 // Pwd=...;database=..."). The Firebird/InterBase driver name opens through our Firebird adapter
 // (database = file path, "host:path" or "host/port:path") unless unixODBC has a driver registered
-// under that exact name; every other string goes to QODBC unchanged. Throws DatabaseError.
+// under that exact name; every other string goes to QODBC unchanged. Throws a Failure.
 std::unique_ptr<IConnection> openConnection(const QString& connectionString);
 
 // The key=value pairs of an ODBC-style connection string: keys lower-cased, a value in braces

@@ -13,7 +13,7 @@ bool RowRecordset::eof() const
 Field RowRecordset::field(const QString& name) const
 {
     if (!hasRow_)
-        throw DatabaseError(QStringLiteral("Campo \"%1\" lido sem linha corrente (fim da consulta).").arg(name));
+        throw Failure(Failure::About::Database, QStringLiteral("Campo \"%1\" lido sem linha corrente (fim da consulta).").arg(name));
     for (const auto& [column, value] : row_) {
         if (column.compare(name, Qt::CaseInsensitive) == 0)
             return value;
@@ -23,5 +23,5 @@ Field RowRecordset::field(const QString& name) const
                 return value;
         }
     }
-    throw DatabaseError(QStringLiteral("Campo \"%1\" não existe na consulta.").arg(name));
+    throw Failure(Failure::About::Database, QStringLiteral("Campo \"%1\" não existe na consulta.").arg(name));
 }

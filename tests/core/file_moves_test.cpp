@@ -39,7 +39,7 @@ TEST(FileMoves, AFailedCopyToAnotherFileSystemKeepsTheSourceAndDropsItsPartialCo
     bool threw = false;
     try {
         files::moveToFreeName(source, there.path(), QStringLiteral("PED1.txt"));
-    } catch (const std::runtime_error&) {
+    } catch (const Failure&) {
         threw = true;
     }
     ::setrlimit(RLIMIT_FSIZE, &before);

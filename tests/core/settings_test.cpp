@@ -96,7 +96,7 @@ TEST(FtpIni, AFailedWriteOrALineBreakInAValueKeepsTheOldFile)
     std::string what = "nothing thrown";
     try {
         writeFtpIni(folder, s);
-    } catch (const std::runtime_error& e) {
+    } catch (const Failure& e) {
         what = e.what();
     }
     setrlimit(RLIMIT_FSIZE, &saved);
@@ -108,7 +108,7 @@ TEST(FtpIni, AFailedWriteOrALineBreakInAValueKeepsTheOldFile)
     for (const QString& folderValue : {QStringLiteral("/x\nFTP=outro"), QStringLiteral("/x\rFTP=outro")}) {
         FtpSettings injected = s;
         injected.remoteFolder = folderValue;
-        EXPECT_THROW(writeFtpIni(folder, injected), std::runtime_error);
+        EXPECT_THROW(writeFtpIni(folder, injected), Failure);
     }
     EXPECT_EQ(readFile(folder + "ftp.ini"), old);
 }

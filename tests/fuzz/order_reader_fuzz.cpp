@@ -1,5 +1,5 @@
 // libFuzzer entry point: any bytes as an order file, through decoding, the order number, the
-// header pass and the item split. Malformed input may only end in ImportError naming the file
+// header pass and the item split. Malformed input may only end in a Failure naming the file
 // and line; the reader must never crash, read out of range or hang, and keep the field limits.
 #include "import/order_file.h"
 
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList lines = orderfile::decodeLines(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     try {
         (void)orderfile::readOrderNumber(lines, QStringLiteral("PED1.txt"));
-    } catch (const ImportError& e) {
+    } catch (const Failure& e) {
         check(e.message().startsWith(QStringLiteral("PED1.txt, linha 1: ")));
     }
     const OrderRecord o = orderfile::readOrderHeader(lines);
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         try {
             check(length(orderfile::splitItemLine(lines[n], int(n + 1), QStringLiteral("PED1.txt")).productName) <= 100);
-        } catch (const ImportError& e) {
+        } catch (const Failure& e) {
             check(e.message().startsWith(QStringLiteral("PED1.txt, linha %1: ").arg(n + 1)));
         }
     }

@@ -34,7 +34,7 @@ QString outcome(ErpSession& s, const QString& path)
         case ImportOutcome::AlreadyBooked: return "already booked";
         case ImportOutcome::NotBooked: return "not booked";
         }
-    } catch (const ImportError& e) {
+    } catch (const Failure& e) {
         return e.message();
     }
     return {};

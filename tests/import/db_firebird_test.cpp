@@ -22,7 +22,7 @@ QString failure(IConnection& c, const QString& sql)
 {
     try {
         c.execute(sql);
-    } catch (const DatabaseError& e) {
+    } catch (const Failure& e) {
         return QString::number(e.code()) + " " + e.message().section('\n', 0, 0);
     }
     return "no error";
@@ -45,7 +45,7 @@ TEST(DbFirebird, TypedFieldsNullsAndScale)
     for (const auto& f : fields)
         EXPECT_EQ(read(*c, row, f.column), f.value) << f.column;
     EXPECT_EQ(c->open(row)->field("prvenda").kind, Field::Kind::Decimal);
-    EXPECT_THROW(c->open(row)->field("nope"), DatabaseError);
+    EXPECT_THROW(c->open(row)->field("nope"), Failure);
     EXPECT_EQ(read(*c, "select max(sacod) as v from saida"), "<NULL>");   // an empty max is NULL, not 0
     EXPECT_EQ(read(*c, "select sacod as v from saida where fkftp='77' "), "<none>");
 }
@@ -94,9 +94,9 @@ TEST(DbFirebird, TransactionsAndErrors)
     EXPECT_EQ(failure(*c, "insert into municipio_x (mucod) values (3)"), "-204 Dynamic SQL Error");
     c->rollback();
     EXPECT_EQ(read(*c, count), "1");
-    EXPECT_THROW(c->commit(), DatabaseError);   // nothing open
+    EXPECT_THROW(c->commit(), Failure);   // nothing open
     c->begin();
-    EXPECT_THROW(c->begin(), DatabaseError);
+    EXPECT_THROW(c->begin(), Failure);
     c->rollback();
 
     // A commit the database refuses is reported and nothing stays.
@@ -106,7 +106,7 @@ TEST(DbFirebird, TransactionsAndErrors)
     c->begin();
     c->execute("insert into municipio (mucod, mudesc, uf) values ('3','C','SP')");
     c->open("select rdb$set_context('USER_TRANSACTION', 'REFUSE', '1') as v from rdb$database");
-    EXPECT_THROW(c->commit(), DatabaseError);
+    EXPECT_THROW(c->commit(), Failure);
     EXPECT_FALSE(c->inTransaction());
     EXPECT_EQ(read(*other, count), "1");
 

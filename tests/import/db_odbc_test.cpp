@@ -25,7 +25,7 @@ TEST(DbOdbc, SessionOnTheSqlServerStringWithTheDefaultDatabaseName)
     bool opened = false;
     try {
         opened = ABRE_BANCO(state, work.path(), report);
-    } catch (const DatabaseError& e) {
+    } catch (const Failure& e) {
         ADD_FAILURE() << e.message().toStdString();
     }
     QDir::setCurrent(previous);
@@ -50,11 +50,11 @@ TEST(DbOdbc, FirebirdDriverNameGoesToOdbcOnlyWhenRegistered)
 {
     testdb::SqliteOdbcDatabase db;
     const QString firebird = "driver={Firebird/InterBase(r) driver};server=;uid=SYSDBA;Pwd=x;database=" + db.path();
-    EXPECT_THROW(openConnection(firebird), DatabaseError);   // our Firebird adapter refuses a SQLite file
+    EXPECT_THROW(openConnection(firebird), Failure);   // our Firebird adapter refuses a SQLite file
     testdb::registerOdbcDrivers({"SQl Server", "Firebird/InterBase(r) driver"});
     try {
         EXPECT_TRUE(openConnection(firebird)->description().startsWith("ODBC"));
-    } catch (const DatabaseError& e) {
+    } catch (const Failure& e) {
         ADD_FAILURE() << e.message().toStdString();
     }
     testdb::registerOdbcDrivers();

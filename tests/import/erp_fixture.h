@@ -29,12 +29,12 @@ struct ErpSession {
         return testutil::writeFile(file(name), testutil::orderFile(lines, e));
     }
     ImportResult import(const QString& path) { return IMPORTA_ZELTO(path, state, clock, report); }
-    // The message of the ImportError of the import, "<booked>" when there is none.
+    // The message of the Failure of the import, "<booked>" when there is none.
     QString importError(const QString& path)
     {
         try {
             import(path);
-        } catch (const ImportError& e) {
+        } catch (const Failure& e) {
             return e.message();
         }
         return QStringLiteral("<booked>");

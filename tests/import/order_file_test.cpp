@@ -106,7 +106,7 @@ TEST(OrderFile, OrderNumberFromPosition15)
     for (const auto& c : cases) {
         try {
             EXPECT_EQ(QString::number(readOrderNumber(c.lines, file)), c.result);
-        } catch (const ImportError& e) {
+        } catch (const Failure& e) {
             EXPECT_EQ(e.message(), c.result);
         }
     }
@@ -129,7 +129,7 @@ TEST(OrderFile, ItemLines)
         try {
             const OrderItem i = splitItemLine(c.line, 5, file);
             EXPECT_EQ(QStringList({i.barcode, i.productName, i.unitPrice, i.quantity, i.lineTotal}).join('|'), c.result);
-        } catch (const ImportError& e) {
+        } catch (const Failure& e) {
             EXPECT_EQ(e.message(), c.result);
         }
     }

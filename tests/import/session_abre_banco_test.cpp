@@ -60,7 +60,7 @@ TEST(SessionAbreBanco, ZeltoIniAnyCaseAndAMovementTypeBeyond16BitsFails)
     EXPECT_TRUE(s.open());
     s.db.execute("insert into tipomovimento (tmcod,tmdesc,tmestoque,tmfinanceiro,tipo) values (40000,'WEB','NAO','NAO','S')");
     s.db.execute("update param set tiposaida='WEB'");
-    EXPECT_THROW(s.open(), DatabaseError);
+    EXPECT_THROW(s.open(), Failure);
 }
 
 TEST(SessionConnectionString, BuiltAsTheErpExpects)

@@ -25,7 +25,7 @@ TEST(Walk, FetchesAllThenChecksThenDeletes)
     EXPECT_EQ(rig.local.names(), (QStringList{"PED 2.txt", "PED1.txt"}));
     EXPECT_EQ(readFile(rig.at("PED 2.txt")), "pedido PED 2.txt");
     EXPECT_TRUE(rig.log().contains("Baixado: PED1.txt -> " + rig.at("PED1.txt")));
-    EXPECT_FALSE(rig.dialogs.failureReported());
+    EXPECT_EQ(rig.session.failures(), 0);
 
     for (const QStringList& entries : {QStringList{}, QStringList{"../"}}) {
         rig.control.executed.clear();
@@ -72,7 +72,7 @@ TEST(Walk, OnlyCompleteUnchangedFilesAreKeptAndDeleted)
     for (const char* line : {"Falha ao baixar REFUSED.txt; o arquivo fica no servidor", "Falha ao baixar SHORT.txt (veio incompleto)",
                              "GROWING.txt mudou no servidor durante o download", "Falha ao apagar KEPT.txt no servidor"})
         EXPECT_TRUE(rig.log().contains(QString::fromUtf8(line))) << line;
-    EXPECT_TRUE(rig.dialogs.failureReported());
+    EXPECT_GT(rig.session.failures(), 0);
 
     // A second listing that fails: nothing is deleted and nothing kept.
     rig.control.script("dir", FakeTransferControl::refusal());
@@ -176,7 +176,7 @@ TEST(Walk, AnOrderStillBeingWrittenOnARealServerIsTakenOnlyWhenWhole)
     EXPECT_EQ(grown, 2);
     EXPECT_EQ(s.fetched, 1);
     EXPECT_EQ(s.changed, 2);
-    EXPECT_FALSE(rig.dialogs.failureReported());
+    EXPECT_EQ(rig.session.failures(), 0);
     EXPECT_EQ(rig.localFiles(), QStringList{"PED1.txt"});
     EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files), (QStringList{"GROW1.txt", "GROW2.txt"}));
 

@@ -17,7 +17,7 @@ public:
         QString report;             // ResponseInfo for a failed reply
         int busyPolls = 0;          // StillExecuting answers true this many times
         std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
-        std::optional<int> throwNumber;       // Execute raises TransferError with this number
+        std::optional<int> throwNumber;       // Execute raises a Failure with this code
         std::optional<RemoteListing> listing; // becomes LastListing on completion
         bool lost = false;          // a failed reply: ServerLost
     };
@@ -29,7 +29,7 @@ public:
     QStringList calls;          // "Execute <text>" and "Cancel", in order
     bool emitStates = true;     // report Requesting, RequestSent, then Error or ResponseCompleted
     int waitCalls = 0;          // calls of waitForProgress
-    int failChunks = 0;         // when set, GetChunk throws TransferError(failChunks)
+    int failChunks = 0;         // when set, GetChunk throws a Failure with this code
     RemoteListing listing;      // LastListing
 
     QStringList executedTexts() const
@@ -47,7 +47,7 @@ public:
         calls << "Execute " + command.text();
         current_ = replies_.value(command.text(), replies_.value(command.verb));
         if (current_.throwNumber)
-            throw TransferError(*current_.throwNumber, "falha simulada em " + command.text());
+            throw Failure(Failure::About::Server, "falha simulada em " + command.text(), *current_.throwNumber);
         executed << command;
         currentCommand_ = command;
         pending_.clear();
@@ -74,7 +74,7 @@ public:
     QString GetChunk(int size) override
     {
         if (failChunks)
-            throw TransferError(failChunks, "Conexão interrompida");
+            throw Failure(Failure::About::Server, "Conexão interrompida", failChunks);
         const QString piece = pending_.left(size);
         pending_.remove(0, piece.size());
         return piece;

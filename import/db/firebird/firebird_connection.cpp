@@ -60,14 +60,14 @@ public:
     void begin() override
     {
         if (transaction_)
-            throw DatabaseError(QStringLiteral("Já existe uma transação aberta nesta conexão."));
+            throw Failure(Failure::About::Database, QStringLiteral("Já existe uma transação aberta nesta conexão."));
         transaction_ = guarded([&] { return startTransaction(); });
     }
 
     void commit() override
     {
         if (!transaction_)
-            throw DatabaseError(QStringLiteral("Nenhuma transação aberta para confirmar."));
+            throw Failure(Failure::About::Database, QStringLiteral("Nenhuma transação aberta para confirmar."));
         ITransaction* tra = std::exchange(transaction_, nullptr);
         commitOrDiscard(tra);
     }
@@ -87,7 +87,7 @@ public:
     {
         try {
             inTransaction("ROLLBACK TO SAVEPOINT PEDIDO");
-        } catch (const DatabaseError&) {
+        } catch (const Failure&) {
             rollback();
             throw;
         }
@@ -105,7 +105,7 @@ private:
         const ISC_STATUS* errors = e.getStatus()->getErrors();
         // Server texts come in the attachment's character set.
         QString message = utf8_ ? QString::fromUtf8(buffer) : text::fromCp1252(QByteArray(buffer));
-        throw DatabaseError(message.trimmed(), int(isc_sqlcode(errors)), connectionGone(errors));
+        throw Failure(Failure::About::Database, message.trimmed(), int(isc_sqlcode(errors)), connectionGone(errors));
     }
 
     // The status names a connection that broke, or a database or server that was shut down.
@@ -137,7 +137,7 @@ private:
     void inTransaction(const char* sql)
     {
         if (!transaction_)
-            throw DatabaseError(QStringLiteral("Nenhuma transação aberta para %1.").arg(QLatin1String(sql)));
+            throw Failure(Failure::About::Database, QStringLiteral("Nenhuma transação aberta para %1.").arg(QLatin1String(sql)));
         guarded([&] { attachment_->execute(&status_, transaction_, 0, sql, SQL_DIALECT_V6, nullptr, nullptr, nullptr, nullptr); });
     }
 
@@ -310,6 +310,6 @@ std::unique_ptr<IConnection> openFirebirdConnection(const QString& database, con
                                                     const QString& password)
 {
     if (database.trimmed().isEmpty())
-        throw DatabaseError(QStringLiteral("Nenhum banco de dados Firebird informado (LOCALBANCO de Zelto.ini)."));
+        throw Failure(Failure::About::Database, QStringLiteral("Nenhum banco de dados Firebird informado (LOCALBANCO de Zelto.ini)."));
     return std::make_unique<FirebirdConnection>(database, user, password);
 }

@@ -22,6 +22,6 @@
 
 // `database`: a file path (embedded engine, no server), "host:path" or "host/port:path" (a
 // Firebird server). `user`/`password` may be empty (embedded access as the owner).
-// Throws DatabaseError when the attachment fails.
+// Throws a Failure when the attachment fails.
 std::unique_ptr<IConnection> openFirebirdConnection(const QString& database, const QString& user,
                                                     const QString& password);

@@ -128,7 +128,7 @@ bool StatementCache::fetchFirst(ITransaction* tra, const QByteArray& text, const
 {
     Prepared* p = prepared(tra, text, values);
     if (!p)
-        throw DatabaseError(QStringLiteral("O comando não é uma consulta: %1").arg(QString::fromUtf8(text.left(60))));
+        throw Failure(Failure::About::Database, QStringLiteral("O comando não é uma consulta: %1").arg(QString::fromUtf8(text.left(60))));
     QByteArray buffer = bind(*p, values);
     try {
         return fields_.fetchFirst(tra, p->statement, p->input, buffer.data(), row);
@@ -146,7 +146,7 @@ StatementCache::Prepared* StatementCache::prepared(ITransaction* tra, const QByt
     key += '\0';
     for (const QByteArray& v : values) {
         if (v.size() > kLongestText)
-            throw DatabaseError(QStringLiteral("Um valor de %1 bytes é longo demais para o banco de dados (até %2).")
+            throw Failure(Failure::About::Database, QStringLiteral("Um valor de %1 bytes é longo demais para o banco de dados (até %2).")
                                     .arg(v.size()).arg(kLongestText));
         key += v.size() <= kShortValue ? 's' : 'l';
     }
@@ -166,7 +166,7 @@ StatementCache::Prepared* StatementCache::prepared(ITransaction* tra, const QByt
         if (values.isEmpty())
             sql = text;   // let the server say what is wrong with it
         else
-            throw DatabaseError(QStringLiteral("O comando não tem um \"?\" para cada um dos seus %1 valores: %2")
+            throw Failure(Failure::About::Database, QStringLiteral("O comando não tem um \"?\" para cada um dos seus %1 valores: %2")
                                     .arg(values.size()).arg(QString::fromUtf8(text.left(60))));
     }
     Held<IStatement> statement(attachment_->prepare(&status_, tra, sql.size(), sql.constData(), SQL_DIALECT_V6,
@@ -179,7 +179,7 @@ StatementCache::Prepared* StatementCache::prepared(ITransaction* tra, const QByt
         statement.take();
         clear();
         if (!values.isEmpty())
-            throw DatabaseError(QStringLiteral("Este comando não recebe valores: %1").arg(QString::fromUtf8(text.left(60))));
+            throw Failure(Failure::About::Database, QStringLiteral("Este comando não recebe valores: %1").arg(QString::fromUtf8(text.left(60))));
         return nullptr;
     }
     Held<IMessageMetadata> input(statement->getInputMetadata(&status_));

@@ -25,7 +25,7 @@ public:
     StatementCache& operator=(const StatementCache&) = delete;
 
     // Runs a statement in `tra`; its text and values in the attachment's character set. Throws
-    // FbException, or DatabaseError when the values do not fit its "?".
+    // FbException, or a Failure when the values do not fit its "?".
     void execute(Firebird::ITransaction* tra, const QByteArray& text, const QList<QByteArray>& values);
     // Runs a select in `tra` and reads its first row, if any, into `row`.
     bool fetchFirst(Firebird::ITransaction* tra, const QByteArray& text, const QList<QByteArray>& values,

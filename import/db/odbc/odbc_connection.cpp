@@ -76,7 +76,7 @@ public:
         : name_(QStringLiteral("pedidos_odbc_%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
     {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
-            throw DatabaseError(QStringLiteral("O driver ODBC do Qt (QODBC) não está instalado."));
+            throw Failure(Failure::About::Database, QStringLiteral("O driver ODBC do Qt (QODBC) não está instalado."));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
             db.setDatabaseName(connectionString);
@@ -85,7 +85,7 @@ public:
                 const QString message = errorText(db.lastError());
                 db = QSqlDatabase();
                 QSqlDatabase::removeDatabase(name_);
-                throw DatabaseError(message);
+                throw Failure(Failure::About::Database, message);
             }
             const QString driver = connectionString.section(QLatin1Char(';'), 0, 0);
             description_ = QStringLiteral("ODBC ") + driver;
@@ -120,7 +120,7 @@ public:
                 for (int i = 0; i < record.count(); ++i)
                     row.append({record.fieldName(i), toField(record.field(i), query.value(i))});
             } else if (query.lastError().isValid()) {
-                throw DatabaseError(errorText(query.lastError()));
+                throw Failure(Failure::About::Database, errorText(query.lastError()));
             }
         });
         // Some drivers name a column "P.SAFKTPPAG": the part after the last "." counts too.
@@ -130,23 +130,23 @@ public:
     void begin() override
     {
         if (transaction_)
-            throw DatabaseError(QStringLiteral("Já existe uma transação aberta nesta conexão."));
+            throw Failure(Failure::About::Database, QStringLiteral("Já existe uma transação aberta nesta conexão."));
         QSqlDatabase db = database();
         if (!db.transaction())
-            throw DatabaseError(errorText(db.lastError()));
+            throw Failure(Failure::About::Database, errorText(db.lastError()));
         transaction_ = true;
     }
 
     void commit() override
     {
         if (!transaction_)
-            throw DatabaseError(QStringLiteral("Nenhuma transação aberta para confirmar."));
+            throw Failure(Failure::About::Database, QStringLiteral("Nenhuma transação aberta para confirmar."));
         transaction_ = false;
         QSqlDatabase db = database();
         if (!db.commit()) {
             const QString message = errorText(db.lastError());
             db.rollback();
-            throw DatabaseError(message);
+            throw Failure(Failure::About::Database, message);
         }
     }
 
@@ -175,7 +175,7 @@ private:
 
     [[noreturn]] static void noSavepoints()
     {
-        throw DatabaseError(QStringLiteral("Pontos de salvamento não são usados numa conexão ODBC."));
+        throw Failure(Failure::About::Database, QStringLiteral("Pontos de salvamento não são usados numa conexão ODBC."));
     }
 
     // The statement prepared and run with its values bound as texts, an empty one as an empty
@@ -185,11 +185,11 @@ private:
         QSqlQuery query(db);
         query.setForwardOnly(select);
         if (!query.prepare(sql))
-            throw DatabaseError(errorText(query.lastError()));
+            throw Failure(Failure::About::Database, errorText(query.lastError()));
         for (const QString& value : values)
             query.addBindValue(value.isNull() ? QString(QLatin1String("")) : value);
         if (!query.exec())
-            throw DatabaseError(errorText(query.lastError()));
+            throw Failure(Failure::About::Database, errorText(query.lastError()));
         return query;
     }
 
@@ -202,7 +202,7 @@ private:
             return;
         }
         if (!db.transaction())
-            throw DatabaseError(errorText(db.lastError()));
+            throw Failure(Failure::About::Database, errorText(db.lastError()));
         try {
             work(db);
         } catch (...) {
@@ -212,7 +212,7 @@ private:
         if (!db.commit()) {
             const QString message = errorText(db.lastError());
             db.rollback();
-            throw DatabaseError(message);
+            throw Failure(Failure::About::Database, message);
         }
     }
 

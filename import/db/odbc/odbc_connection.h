@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <memory>
 
-// Throws DatabaseError when the driver manager or the driver refuses the connection.
+// Throws a Failure when the driver manager or the driver refuses the connection.
 std::unique_ptr<IConnection> openOdbcConnection(const QString& connectionString);
 
 // The driver names unixODBC knows (odbcinst.ini, or the folder ODBCSYSINI names).
