@@ -26,6 +26,8 @@ AppWindow::AppWindow(ITransferControl& control, IDialogs& dialogs, const QString
     }
     session_ = std::make_unique<FtpSession>(control, dialogs_);
     localFolder_ = std::make_unique<LocalFolder>(dialogs_);
+    // The folder a connect enters is read from ftp.ini at each connect, not kept from the start:
+    // "Gravar Configurações" may have stored another one since.
     remoteView_ = std::make_unique<RemoteView>(window_.remoteWidgets(), *session_, [this] {
         return readFtpIni(applicationFolder_).remoteFolder;
     });

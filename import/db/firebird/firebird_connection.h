@@ -10,11 +10,7 @@
 // at once; a failing commit is reported like any other failure. A lone select runs read-only
 // (nothing written, so nothing to sync to disk at its commit).
 //
-// Statements of the same shape share one prepared statement: the single-quoted literals of a text
-// become "?" parameters bound as VARCHARs of the attachment's character set, so the server
-// converts them as it converts literals, and the prepared statements are kept per attachment
-// (the 128 used last). A text that does not prepare that way, DDL, and values that do not convert
-// to the parameter's type run as the text itself, with the results and errors of literals.
+// Statements are prepared and kept per attachment by fb::StatementCache (statement_cache.h).
 #include "import/db/database.h"
 
 #include <QString>
