@@ -248,6 +248,23 @@ int pollTimeoutMs(CURLM* multi, int* idleRounds)
     return round == 0 ? 0 : std::min(1 << std::min(round - 1, 10), 1000);
 }
 
+// What a request does differently over FTP (and FTPS) and over SFTP, chosen once per request by
+// the address; the server's trust (host key or certificate) is ServerTrust's.
+struct Transport {
+    const char* protocols;        // the only protocol libcurl may use
+    long sshAuthTypes;            // SFTP: the password only, tried once (no keys of this machine's user)
+    bool retriesDroppedLogin;     // FTP: a cached login the server closed is made again once;
+                                  // libcurl itself finds such an SFTP connection and opens a new one
+    bool watchesSilence;          // SFTP: libcurl's reply timer does not cover a server gone silent
+};
+
+const Transport& transportOf(const FtpServerAddress& address)
+{
+    static const Transport ftp{"ftp", 0, true, false};
+    static const Transport sftp{"sftp", long(CURLSSH_AUTH_PASSWORD), false, true};
+    return address.sftp ? sftp : ftp;
+}
+
 } // namespace
 
 struct CurlConnection::Handles {
@@ -306,8 +323,7 @@ RequestResult CurlConnection::perform(const RequestTarget& target, const Request
     bool reused = false;
     RequestResult r = performOnce(target, req, false, connectionCached, &reused);
     const bool commandReachedServer = r.commandSent && !r.commandReply.startsWith(QLatin1String("421"));
-    // libcurl itself finds an SFTP connection the server closed and opens a new one.
-    if (!target.address.sftp && !r.cancelled && connectionCached && reused && serverDropped(r) && !commandReachedServer)
+    if (transportOf(target.address).retriesDroppedLogin && !r.cancelled && connectionCached && reused && serverDropped(r) && !commandReachedServer)
         r = performOnce(target, req, true, r.connectionKept, &reused);
     return r;
 }
@@ -316,6 +332,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
                                           bool connectedBefore, bool* reused)
 {
     const ServerSettings& settings = target.settings;
+    const Transport& transport = transportOf(target.address);
     RequestResult res;
     Attempt at;
     at.hooks = &target.hooks;
@@ -335,7 +352,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     char errbuf[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, target.address.sftp ? "sftp" : "ftp");
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, transport.protocols);
     curl_easy_setopt(e, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(e, CURLOPT_PASSWORD, pass.constData());
     curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
@@ -346,8 +363,8 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
     curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
     if (target.address.tls)
         curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-    if (target.address.sftp) // the password only, tried once (no keys of this machine's user)
-        curl_easy_setopt(e, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD));
+    if (transport.sshAuthTypes != 0)
+        curl_easy_setopt(e, CURLOPT_SSH_AUTH_TYPES, transport.sshAuthTypes);
     h->trust.apply(e, target.address, {settings.knownHostsFile, settings.caFile},
                    [&at] { at.report(FtpState::Connected); });
     if (fresh)
@@ -421,7 +438,7 @@ RequestResult CurlConnection::performOnce(const RequestTarget& target, const Req
             code = CURLE_FAILED_INIT;
             break;
         }
-        if (target.address.sftp
+        if (transport.watchesSilence
             && std::chrono::steady_clock::now() - at.lastSign > std::chrono::milliseconds(settings.timeoutMs)) {
             code = CURLE_OPERATION_TIMEDOUT; // removing the request below drops its connection
             break;
