@@ -1,28 +1,18 @@
 #pragma once
-// The real transfer control: libcurl's multi interface on a worker thread of its own.
+// The real transfer control: libcurl's multi interface, on a worker thread of its own or, when
+// asked (CurlControlOptions::runOnCallerThread), on the thread that waits for it.
 //
-// One logged-in control connection serves every command until "quit", a change of server or
-// login, a cancelled transfer or a server that drops it (the next command logs in again by
-// itself). A login the server refuses is not tried again until the next connect, nor a server
-// whose host key or certificate was refused. The current remote folder is kept here, starting at
-// the login folder, and every command names its folder absolutely, so it survives a new login.
+// One logged-in connection serves every command until "quit", a change of server or login, a
+// cancelled transfer or a server that drops it (the next command logs in again). A refused login,
+// host key or certificate is not tried again until the next connect. Every command names its
+// folder absolutely, so the current folder survives a new login.
 //
-// Threads: Execute/Cancel only queue work and return at once; the commands run on the worker
-// thread. State notifications are posted to the thread that created the control and delivered
-// by its event processing; the final one (Error or ResponseCompleted) is delivered after StillExecuting has
-// turned false, so a wait loop must process events (QCoreApplication::processEvents) while it
-// polls StillExecuting, and may sleep in waitForProgress between polls.
-//
-// Time-outs: a server that does not answer a command within the request time-out (60 s by
-// default), a connection that cannot be made within it, and a data transfer that stalls for
-// that long fail the command (FtpState::Error).
-//
-// TLS ("ftps://host"): explicit TLS on the control and data connections. The server
-// certificate is verified against the system's CA store and the certificates of "ftp-ca.pem"
-// in the trust folder, when that file exists.
-// SFTP ("sftp://host"): the same commands over SSH, with the password as the only way to log
-// in. The server's host key must be listed in "known_hosts" in the trust folder; any other key
-// is refused before the password is sent (server_trust.h).
+// With the worker thread, Execute/Cancel return at once. State notifications reach the thread that created the control
+// through its event processing, the last one (Error or ResponseCompleted) after StillExecuting
+// turned false: a wait loop processes events while it polls, and may sleep in waitForProgress.
+// A command fails (FtpState::Error) when the server does not answer, a connection cannot be made
+// or a transfer stalls for the request time-out (60 s by default). FTPS and SFTP trust:
+// server_trust.h.
 #include "ftp/transfer_control.h"
 
 #include <functional>
