@@ -7,9 +7,10 @@
 // host key or certificate is not tried again until the next connect. Every command names its
 // folder absolutely, so the current folder survives a new login.
 //
-// With the worker thread, Execute/Cancel return at once. State notifications reach the thread that created the control
-// through its event processing, the last one (Error or ResponseCompleted) after StillExecuting
-// turned false: a wait loop processes events while it polls, and may sleep in waitForProgress.
+// With the worker thread, Execute/Cancel return at once. State notifications reach the thread
+// that created the control through its event processing, the last one (Error or
+// ResponseCompleted) after StillExecuting turned false: a wait loop processes events while it
+// polls, and may sleep in waitForProgress.
 // A command fails (FtpState::Error) when the server does not answer, a connection cannot be made
 // or a transfer stalls for the request time-out (60 s by default). FTPS and SFTP trust:
 // server_trust.h.
