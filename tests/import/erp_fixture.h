@@ -29,14 +29,4 @@ struct ErpSession {
         return testutil::writeFile(file(name), testutil::orderFile(lines, e));
     }
     ImportResult import(const QString& path) { return IMPORTA_ZELTO(path, state, clock, report); }
-    // The message of the Failure of the import, "<booked>" when there is none.
-    QString importError(const QString& path)
-    {
-        try {
-            import(path);
-        } catch (const Failure& e) {
-            return e.message();
-        }
-        return QStringLiteral("<booked>");
-    }
 };
