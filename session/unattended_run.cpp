@@ -174,7 +174,7 @@ BatchSummary UnattendedRun::BOTAO_IMPORTA(const std::optional<QString>& configur
 }
 
 RunOutcome runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
-                  const FtpSettings& settings, const QString& localFolder, ConnectionOpener opener)
+                         const FtpSettings& settings, const QString& localFolder, ConnectionOpener opener)
 {
     FtpSession session(control, dialogs);
     loadIntoSession(session, settings);

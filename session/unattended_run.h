@@ -73,4 +73,5 @@ private:
 // A scheduled start from beginning to end, with nothing shown but the dialogs: the session and
 // the local folder (`localFolder`, the process's working folder) made here, and the run.
 RunOutcome runUnattended(ITransferControl& control, IDialogs& dialogs, IClock& clock, const QString& applicationFolder,
-                  const FtpSettings& settings, const QString& localFolder, ConnectionOpener opener = openConnection);
+                         const FtpSettings& settings, const QString& localFolder,
+                         ConnectionOpener opener = openConnection);
