@@ -233,3 +233,41 @@ TEST(Batch, AnArchiveThatCannotBeWrittenKeepsTheSourceAndSaysWhy)
         EXPECT_TRUE(rig.exists("PED2.txt"));
     }
 }
+
+// The database server killed mid-batch: what was committed stays booked and archived, the rest
+// waits in the folder, one message names the database; the next run books the rest, none twice.
+TEST(Batch, ALostDatabaseServerStopsTheBatchAndTheNextRunBooksTheRestOnce)
+{
+    testdb::FirebirdTestServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    BatchRig rig;
+    ZeltoSettings z = rig.db.settings();
+    z.databasePath = server.address(rig.db);
+    testdb::writeZeltoIni(rig.db.folder(), z);
+    const int orders = 270;
+    for (int i = 1; i <= orders; ++i)
+        rig.order(QStringLiteral("PED%1.txt").arg(i, 3, 10, QLatin1Char('0')), 1000 + i);
+    rig.report.onProgress = [&] {
+        if (rig.report.progresses.size() == 261) // a group of 250 was committed before
+            server.kill();
+    };
+
+    const BatchSummary s = rig.run();
+    const qsizetype left = rig.listing().size();
+    EXPECT_GT(s.booked, 0);
+    EXPECT_EQ(s.booked + left, orders);
+    EXPECT_EQ(s.waiting, left);
+    EXPECT_EQ(QDir(rig.path("importados")).entryList(QDir::Files).size(), s.booked);
+    EXPECT_EQ(rig.report.criticals, QStringList{QStringLiteral("A conexão com o banco de dados \"%1\" (de Zelto.ini) foi "
+                                                               "perdida: a importação parou, e %2 pedido(s) ficaram na "
+                                                               "pasta local para a próxima execução")
+                                                    .arg(z.databasePath).arg(left)});
+
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    rig.report = RecordingReport();
+    const BatchSummary again = rig.run();
+    EXPECT_TRUE(again.success()) << rig.report.criticals.join('\n').toStdString();
+    EXPECT_EQ(again.booked, left);
+    server.kill();
+    EXPECT_EQ(rig.db.value("select count(*) || '/' || count(distinct fkftp) as v from saida where fkftp > 1000"), "270/270");
+}

@@ -1,6 +1,7 @@
 #include "test_database.h"
 
 #include "import/db/firebird/firebird_connection.h"
+#include "support/loopback.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QMutex>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -189,6 +191,75 @@ ZeltoSettings SqliteOdbcDatabase::settings() const
     s.databaseName = path_;
     s.connectionType = QStringLiteral("1");
     return s;
+}
+
+FirebirdTestServer::FirebirdTestServer() : root_(tempPattern()) {}
+
+bool FirebirdTestServer::start()
+{
+    const QDir root(root_.path());
+    if (port_ == 0) {
+        const QDir engine(QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0"));
+        for (const QString& name : engine.entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            if (name != QLatin1String("firebird.conf") && name != QLatin1String("intl"))
+                QFile::link(engine.filePath(name), root.filePath(name));
+        // The character sets' module is not found through a link: copied.
+        root.mkdir(QStringLiteral("intl"));
+        for (const char* name : {"intl/libfbintl.so", "intl/fbintl.conf"})
+            QFile::copy(engine.filePath(QLatin1String(name)), root.filePath(QLatin1String(name)));
+        port_ = freeLoopbackPort();
+        const QString security = root.filePath(QStringLiteral("security.fdb"));
+        QFile conf(root.filePath(QStringLiteral("firebird.conf")));
+        if (!QFile::copy(QStringLiteral("/var/lib/firebird/3.0/system/security3.fdb"), security)
+            || !conf.open(QIODevice::WriteOnly)) {
+            error_ = QStringLiteral("no Firebird server installed (firebird3.0-server)");
+            return false;
+        }
+        conf.write(QStringLiteral("RemoteServicePort = %1\nRemoteBindAddress = 127.0.0.1\nSecurityDatabase = %2\n")
+                       .arg(port_).arg(security).toUtf8());
+        conf.close();
+    }
+    kill();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FIREBIRD"), root.path());   // this configuration, this security database
+    if (!root.exists(QStringLiteral("lock"))) {
+        QProcess isql;
+        isql.setProcessEnvironment(env);
+        isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), FirebirdTestDatabase::user(),
+                                               root.filePath(QStringLiteral("security.fdb"))});
+        isql.write("create or alter user SYSDBA password 'masterkey' using plugin Srp; commit;\n");
+        isql.closeWriteChannel();
+        if (!isql.waitForFinished(30000) || isql.exitCode() != 0 || !root.mkdir(QStringLiteral("lock"))) {
+            error_ = QStringLiteral("isql-fb could not set SYSDBA's password: ") + QString::fromUtf8(isql.readAllStandardError());
+            return false;
+        }
+    }
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessEnvironment(env);
+    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_->start(QStringLiteral("/usr/sbin/firebird"), {QStringLiteral("-p"), QString::number(port_)});
+    for (int i = 0; i < 200 && process_->state() != QProcess::NotRunning && !acceptsConnections(port_); ++i)
+        QThread::msleep(50);
+    if (!acceptsConnections(port_)) {
+        kill();
+        error_ = QStringLiteral("the Firebird server did not listen on port %1").arg(port_);
+        return false;
+    }
+    return true;
+}
+
+void FirebirdTestServer::kill()
+{
+    if (process_) {
+        process_->kill();
+        process_->waitForFinished(10000);
+        process_.reset();
+    }
+}
+
+QString FirebirdTestServer::address(const FirebirdTestDatabase& db) const
+{
+    return QStringLiteral("127.0.0.1/%1:%2").arg(port_).arg(db.path());
 }
 
 } // namespace testdb

@@ -11,8 +11,10 @@
 #include "import/erp_session.h"
 #include "import/report.h"
 
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 namespace testdb {
@@ -44,6 +46,24 @@ private:
     mutable std::unique_ptr<IConnection> probe_;
 };
 
+// A Firebird server of its own on a free loopback port (the installed engine, its own
+// configuration and security database, SYSDBA as the databases' user), to be killed mid-batch.
+class FirebirdTestServer {
+public:
+    FirebirdTestServer();
+    ~FirebirdTestServer() { kill(); }
+    bool start();                 // false, and error() says why, when it does not listen
+    void kill();                  // SIGKILL: the connections drop, nothing is shut down
+    QString error() const { return error_; }
+    QString address(const FirebirdTestDatabase& db) const;   // LOCALBANCO through this server
+
+private:
+    QTemporaryDir root_;
+    std::unique_ptr<QProcess> process_;
+    int port_ = 0;
+    QString error_;
+};
+
 class SqliteOdbcDatabase {
 public:
     SqliteOdbcDatabase();
@@ -70,7 +90,13 @@ public:
     QStringList criticals;
     QStringList logs;
     QStringList progresses;
+    std::function<void()> onProgress;   // hears each progress line once it is recorded
     void critical(const QString& text) override { criticals << text; }
     void log(const QString& line) override { logs << line; }
-    void progress(const QString& line) override { progresses << line; }
+    void progress(const QString& line) override
+    {
+        progresses << line;
+        if (onProgress)
+            onProgress();
+    }
 };
