@@ -5,9 +5,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <stdexcept>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -30,22 +27,9 @@ TEST(FileMoves, AFailedCopyToAnotherFileSystemKeepsTheSourceAndDropsItsPartialCo
     const QByteArray order = QByteArray("ProdutoVendido: 7891234000019|caneta|1,50|1|1,50|0|\r\n").repeated(2000);
     testutil::writeFile(source, order);
 
-    // A file size limit stands for the full disk (the write fails with EFBIG, not a signal).
-    rlimit before {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{16 * 1024, before.rlim_max};
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool threw = false;
-    try {
-        files::moveToFreeName(source, there.path(), QStringLiteral("PED1.txt"));
-    } catch (const Failure&) {
-        threw = true;
-    }
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_TRUE(threw);
+    const QString what = testutil::failureWithFileSizeLimit(
+        16 * 1024, [&] { files::moveToFreeName(source, there.path(), QStringLiteral("PED1.txt")); });
+    EXPECT_TRUE(what.contains(source)) << what.toStdString();
     EXPECT_EQ(testutil::readFile(source), order);
     EXPECT_EQ(QDir(there.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
