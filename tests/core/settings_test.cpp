@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-
 using testutil::readFile;
 using testutil::writeFile;
 
