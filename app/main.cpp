@@ -95,8 +95,11 @@ int runWithToolkit(int& argc, char** argv, const QString& applicationFolder, con
                 return runUnattendedWith(dialogs, applicationFolder, settings);
             }
             if (unattended) {
-                // Only the boxes of the steps appear.
+                // No window: the boxes of the steps appear; the log and the alerts are written
+                // as without a display, so a run started by a scheduler still tells what it did.
+                HeadlessDialogs text;
                 QtDialogs dialogs;
+                dialogs.setTextOutput(&text);
                 return runUnattendedWith(dialogs, applicationFolder, settings);
             }
             if (app.headless())

@@ -64,7 +64,16 @@ std::optional<QString> QtDialogs::input(const QString& prompt, const QString& ti
     return answer;
 }
 
-void QtDialogs::trace(const QString&)
+void QtDialogs::trace(const QString& line)
 {
-    // With a display the window's log and status line show the progress.
+    // With the window, its log and status line show the progress.
+    if (text_)
+        text_->trace(line);
+}
+
+void QtDialogs::alert(const QString& text, Icon icon)
+{
+    // With the window, its log shows the alert.
+    if (text_)
+        text_->alert(text, icon);
 }

@@ -16,13 +16,18 @@ class QtDialogs final : public IDialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
+    // Without a window to show the log and the alerts (an unattended run with a display), they
+    // go to `text` instead: the headless dialogs' log on standard output, alerts on standard error.
+    void setTextOutput(IDialogs* text) { text_ = text; }
 
     void message(const QString& text, Icon icon = Icon::None, const QString& title = QString()) override;
     bool confirm(const QString& text, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
     void trace(const QString& line) override;
+    void alert(const QString& text, Icon icon = Icon::Critical) override;
     bool headless() const override { return false; }
 
 private:
     QWidget* parent_;
+    IDialogs* text_ = nullptr;
 };

@@ -4,6 +4,28 @@
 #include "unattended_test.h"
 
 #include <QDir>
+#include <QProcess>
+
+namespace {
+// A virtual display of the test's own (Xvfb picks a free display number).
+struct VirtualDisplay {
+    QProcess xvfb;
+    QString name;
+    VirtualDisplay()
+    {
+        xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                                            QStringLiteral("640x480x24")});
+        if (xvfb.waitForReadyRead(10000))
+            name = QLatin1Char(':') + QString::fromLatin1(xvfb.readLine()).trimmed();
+    }
+    ~VirtualDisplay()
+    {
+        xvfb.kill();
+        xvfb.waitForFinished(5000);
+    }
+};
+} // namespace
 
 TEST_F(Unattended, AMissingFolderOrNoServerTakeNothingFromIt)
 {
@@ -36,6 +58,17 @@ TEST_F(Unattended, AMissingFolderOrNoServerTakeNothingFromIt)
     EXPECT_EQ(rig::bookedOrders(db), (rig::BookedOrders{{203, {1, 2}}, {204, {1, 2}}}));
     for (const char* f : {"PED-RAIZ.txt", "pedidos/PED-OUTRA.txt"})
         EXPECT_TRUE(server.exists(QString::fromUtf8(f))) << f;
+
+    // With a display and no window, the run still writes its log and the lost server.
+    program.writeLocal(QStringLiteral("PED-LOCAL3.txt"), rig::orderFile(205));
+    VirtualDisplay display;
+    ASSERT_FALSE(display.name.isEmpty()) << "Xvfb did not start";
+    rig::Launch launch;
+    launch.display = display.name;
+    r = program.run(launch, 60000);
+    EXPECT_EQ(r.exitCode, 1) << rig::describe(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[ERRO] Sem conexão com 127.0.0.1:"))) << rig::describe(r);
+    EXPECT_EQ(r.out.count(QStringLiteral("Pedidos: 1 importados")), 1) << rig::describe(r);
 }
 
 // An FTPS server whose certificate is not yet trusted: the run is refused before any password
