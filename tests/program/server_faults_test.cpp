@@ -13,9 +13,7 @@ struct VirtualDisplay {
     QString name;
     VirtualDisplay()
     {
-        xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("640x480x24")});
+        xvfb.start(QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -nolisten tcp -screen 0 640x480x24").split(' '));
         if (xvfb.waitForReadyRead(10000))
             name = QLatin1Char(':') + QString::fromLatin1(xvfb.readLine()).trimmed();
     }

@@ -1,21 +1,9 @@
 #pragma once
 // Real FTP servers on loopback for the tests, each serving a fresh temporary folder and
-// logging every command to a file of its own.
-//
-//   PyFtpServer server;                       // pyftpdlib, plain FTP, user/password below
-//   ASSERT_TRUE(server.isRunning()) << server.error();
-//   server.writeFile("pedidos/PED1.txt", "...");
-//   control.setAddress(server.address());     // "127.0.0.1:<port>" ("ftps://..." with TLS)
-//   ...
-//   EXPECT_EQ(server.loginCount(), 1);
-//
-// PyFtpServer options: explicit TLS with a self-signed certificate (certFile() is the CA to
-// trust), an idle time-out, throttled transfers, a "mute" server that never answers, wrong
-// sizes, a lost reply, a refused command. Names go out with the bytes they have on disk. Passive ports come from a range derived from the control port.
-//
-// VsftpdServer: vsftpd in the foreground (LIST only, no MLSD, absolute login folder). It logs
-// in a system user created on first use (tests run as root); isRunning() is false and
-// error() says why when that is impossible (then GTEST_SKIP).
+// logging every command to a file of its own: PyFtpServer (pyftpdlib, plain FTP or explicit
+// TLS, misbehaving as its Options say; names go out with their bytes on disk) and VsftpdServer
+// (LIST only, no MLSD, absolute login folder; it logs in a system user created on first use,
+// which needs root: otherwise isRunning() is false and error() says why).
 #include <QByteArray>
 #include <QString>
 #include <QStringList>

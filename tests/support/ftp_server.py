@@ -1,16 +1,8 @@
 #!/usr/bin/python3
-"""Loopback FTP server for the tests, built on pyftpdlib.
-
-Binds 127.0.0.1 on the given port (0: a free one), prints "READY <port>" on stdout once it
-accepts connections, and logs every command (DEBUG) to --log.
-
-Extras over `python3 -m pyftpdlib`: explicit TLS (--tls, with a self-signed certificate for
-127.0.0.1, or --cert-name, written to --cert; --cert-expired makes one that expired), an idle time-out for the control connection (--idle-timeout),
-throttled data transfers (--throttle, bytes per second), a "mute" mode that accepts
-connections and never answers (--mute), to stand for a server that hangs, and a command
-whose reply is lost (--drop-after WORD): the first time it comes, the server carries it out
-and closes the connection without replying; a refused command (--refuse WORD). A refused login is answered after 0.2 s (pyftpdlib
-waits 3 s).
+"""Loopback FTP server for the tests, built on pyftpdlib: binds 127.0.0.1 on --port (0: a free
+one), prints "READY <port>" once it accepts connections and logs every command to --log. The
+options that make it misbehave are those of PyFtpServer::Options (tests/support/ftp_server.h).
+A refused login is answered after 0.2 s (pyftpdlib waits 3 s).
 """
 import argparse
 import logging
