@@ -1,5 +1,4 @@
-// The libcurl transfer control against real FTP servers on loopback: a whole session on one
-// login, and the LIST fallback of a server without MLSD.
+// The libcurl transfer control against a real FTP server on loopback: a whole session on one login.
 #include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 
@@ -68,25 +67,4 @@ TEST(CurlControl, SessionOnOneLogin)
     ASSERT_TRUE(ftp.run("quit"));
     EXPECT_EQ(ftp.pwd(), "/");
     EXPECT_EQ(server.loginCount(), 2);
-}
-
-// vsftpd has no MLSD: the listing comes from LIST (MLSD asked once per session), and the login
-// folder is an absolute path.
-TEST(CurlControl, ListWhenTheServerLacksMlsd)
-{
-    VsftpdServer server;
-    if (!server.isRunning())
-        GTEST_SKIP() << server.error().toStdString();
-    server.writeFile("a b.txt", "com espaço");
-    server.writeFile("sub dir/PED3.txt", "tres");
-    QTemporaryDir local;
-    CurlDriver ftp(server.address(), server.user(), server.password());
-    EXPECT_EQ(ftp.dir(), (QStringList{"a b.txt", "sub dir/"}));
-    EXPECT_EQ(ftp.pwd(), server.root());
-    ASSERT_TRUE(ftp.run("recv", {"a b.txt", local.filePath("a b.txt")})) << ftp.info().toStdString();
-    EXPECT_EQ(readFile(local.filePath("a b.txt")), "com espaço");
-    ASSERT_TRUE(ftp.run("cd", {"sub dir"}));
-    EXPECT_EQ(ftp.dir(), QStringList{"PED3.txt"});
-    EXPECT_EQ(server.loginCount(), 1) << server.logText().toStdString();
-    EXPECT_EQ(server.logText().count("\"MLSD\""), 1);
 }

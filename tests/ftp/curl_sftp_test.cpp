@@ -1,6 +1,6 @@
 // The libcurl transfer control over SFTP against a real OpenSSH server on loopback: the
 // window's commands, and the host key check that comes before the password.
-#include "support/ssh_server.h"
+#include "support/ftp_server.h"
 #include "tests/ftp/curl_driver.h"
 
 #include <QDir>

@@ -2,29 +2,13 @@
 // the list as shown; upload, delete and make-folder send their commands, then list once.
 #include "window_rig.h"
 
-namespace {
-
-// What the session's listing would have left, with the sizes of what "recv" writes.
-void showRemote(WindowRig& rig, const QStringList& entries)
-{
-    rig.session().remote().setEntries(entries);
-    rig.control.listing = RemoteListing{};
-    rig.control.listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
-    for (const QString& e : entries)
-        rig.control.listing.sizes.insert(e, ("pedido " + e).toUtf8().size());
-}
-
-} // namespace
-
 // The download button fetches from position 1 on whatever the selection, clears the marks in
 // the list and shows the files it kept.
 TEST(TransfersButtons, DownloadRunsTheWalkOverTheList)
 {
     WindowRig rig;
-    Reply recv;
-    recv.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), "pedido " + c.args.value(0).toUtf8()); };
-    rig.control.script("recv", recv);
-    showRemote(rig, {"../", "PED1.txt", "PED2.txt"});
+    rig.session().remote().setEntries({"../", "PED1.txt", "PED2.txt"});
+    rig.control.listed({"../", "PED1.txt", "PED2.txt"});
     for (int i = 0; i < 3; ++i)
         rig.w().lstRemote->item(i)->setSelected(true);
     rig.w().cmdRecebe->setEnabled(true);
@@ -55,7 +39,7 @@ TEST(TransfersButtons, EachSendsItsCommandsThenListsOnce)
     EXPECT_EQ(rig.control.executed.value(1).args, (QStringList{rig.at("C.txt"), "/pedidos/C.txt"}));
     EXPECT_EQ(rig.w().filList->count(), 4);
 
-    showRemote(rig, {"old/", "a.txt", "b.txt"});
+    rig.session().remote().setEntries({"old/", "a.txt", "b.txt"});
     rig.w().lstRemote->item(0)->setSelected(true);
     rig.w().lstRemote->item(1)->setSelected(true);
     rig.w().cmdDelete->click(); // answered no

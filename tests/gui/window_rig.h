@@ -36,8 +36,7 @@ struct WindowRig {
         QDir().mkpath(folder);
         restart();
         w().txtAddress->setText(QStringLiteral("ftp.loja.com.br"));
-        control.script("dir", FakeTransferControl::answer("./\r\n../\r\nnovo.txt\r\n"));
-        control.script("pwd", FakeTransferControl::answer("/pedidos"));
+        control.scriptFolder();
     }
     // A new window, as the program starts, with ftp.ini read (only one session listens to the control).
     void restart(bool show = false)

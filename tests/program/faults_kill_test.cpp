@@ -3,7 +3,7 @@
 // download walk, the booking and the archiving, then run to the end. No order may be lost, booked
 // twice or half, no file may sit in "importados" twice or half. The points are found by watching
 // the file system and the run's log lines.
-#include "unattended_test.h"
+#include "support/unattended_rig.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // The local side failing the unattended run: a disk that refuses a download and a database that
 // cannot be opened. No order may be lost: what could not be written stays on the server, what
 // could not be booked stays in the local folder.
-#include "unattended_test.h"
+#include "support/unattended_rig.h"
 
 #include <QDir>
 

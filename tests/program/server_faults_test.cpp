@@ -1,7 +1,7 @@
 // The unattended run when its server lets it down: a remote folder that does not exist, a server
 // that is not there, and a server it must first trust (the application folder holds what it
 // trusts). The run ends on its own with status 1, and nothing on the server is touched.
-#include "unattended_test.h"
+#include "support/unattended_rig.h"
 
 #include <QDir>
 #include <QProcess>
@@ -72,19 +72,14 @@ TEST_F(Unattended, AMissingFolderOrNoServerTakeNothingFromIt)
 // An FTPS server whose certificate is not yet trusted: the run is refused before any password
 // goes out, names ftp-ca.pem in the application folder and touches nothing; once the certificate
 // is there, the next run fetches and books.
-TEST(ServerFaults, FtpsCertificateRefusedUntilPutInFtpCaPem)
+struct UnattendedFtps : Unattended {
+    UnattendedFtps() : Unattended([] { PyFtpServer::Options o; o.tls = true; return o; }()) {}
+};
+
+TEST_F(UnattendedFtps, CertificateRefusedUntilPutInFtpCaPem)
 {
-    PyFtpServer::Options o;
-    o.tls = true;
-    PyFtpServer server(o);
-    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
-    testdb::FirebirdTestDatabase db;
-    rig::Program program;
-    ASSERT_EQ(program.error(), QString());
     server.writeFile(QStringLiteral("pedidos/PED101.txt"), rig::orderFile(101));
     program.writeLocal(QStringLiteral("PED100.txt"), rig::orderFile(100));
-    program.writeFtpIni(server, QStringLiteral("/pedidos"));
-    db.writeZeltoIni(program.appFolder());
 
     rig::Result r = program.run({}, 30000);
     EXPECT_EQ(r.exitCode, 1) << rig::describe(r);

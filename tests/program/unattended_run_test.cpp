@@ -1,7 +1,7 @@
 // The unattended run of the real program from server to database, run after run against one
 // server and one database: a normal run and two runs started at once (one of them refused by
 // the run lock).
-#include "unattended_test.h"
+#include "support/unattended_rig.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -36,14 +36,8 @@ struct SessionRig {
         local.setPath(folder);
         session.setAddress(QStringLiteral("ftp.loja.com.br"));
         QObject::connect(&session, &FtpSession::logLine, [this](const QString& line) { logLines << line; });
-        if constexpr (std::is_same_v<Control, FakeTransferControl>) {
-            // A "recv" that succeeds leaves content(name) at the local path, as the control does.
-            Reply recv;
-            recv.effect = [](const FtpCommand& c) { writeFile(c.args.value(1), content(c.args.value(0))); };
-            control.script("recv", recv);
-            control.script("dir", FakeTransferControl::answer("./\r\n../\r\nnovo.txt\r\n"));
-            control.script("pwd", FakeTransferControl::answer("/pedidos"));
-        }
+        if constexpr (std::is_same_v<Control, FakeTransferControl>)
+            control.scriptFolder();
     }
     QStringList sent() const { return control.executedTexts(); }
     QString log() const { return logLines.join(QLatin1Char('\n')); }
@@ -54,23 +48,18 @@ struct SessionRig {
             out << session.remote().at(i) + (session.remote().isSelected(i) ? "*" : "");
         return out;
     }
-    // The remote folder as a listing left it, and the control's listing behind it: each file with
-    // the size of what "recv" writes for it, listed long enough ago for the walk not to wait.
+    // The remote folder as a listing left it, and the control's listing behind it.
     void showRemote(const QStringList& entries, bool selectAll = false)
     {
         session.remote().setEntries(entries);
         for (int i = 0; selectAll && i < entries.size(); ++i)
             session.remote().setSelected(i, true);
-        if constexpr (std::is_same_v<Control, FakeTransferControl>) {
-            control.listing = RemoteListing{};
-            control.listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
-            for (const QString& e : entries)
-                control.listing.sizes.insert(e, content(e).size());
-        }
+        if constexpr (std::is_same_v<Control, FakeTransferControl>)
+            control.listed(entries);
     }
     DownloadSummary download() { return DownloadWalk(session, local).BAIXA_TUDO(); }
     QString recv(const QString& name) const { return "recv " + name + " " + at(name) + ".part"; }
     QStringList localFiles() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    static QByteArray content(const QString& name) { return "pedido " + name.toUtf8(); }
+    static QByteArray content(const QString& name) { return FakeTransferControl::content(name); }
     QString at(const QString& name) const { return folder + QLatin1Char('/') + name; }
 };

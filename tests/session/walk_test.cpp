@@ -253,29 +253,37 @@ TEST(Walk, AServerGoneSilentOrDownEndsTheWalkWithOneReportAndLosesNothing)
     EXPECT_EQ(remoteFiles(server), QStringList());
 }
 
-// A server that refuses MLSD with 550 (not only 500) is listed with LIST; names in UTF-8 and
+// A server that lacks MLSD (500, with the login folder an absolute path of the machine, as
+// vsftpd without chroot) or refuses it (550) is listed with LIST; names in UTF-8 and
 // one an old Windows tool wrote in Windows-1252 each keep their own encoding: fetched under
 // their names and deleted by the bytes the server has. A server offering UTF8 is asked for it.
 TEST(Walk, MlsdRefusedAndMixedNameEncodingsStillTakeEveryFile)
 {
-    PyFtpServer::Options options;
-    options.refuseCommand = "MLSD";
-    PyFtpServer server(options);
-    ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
-    server.writeFile(QString::fromUtf8("pedidos/PED 1006 ação.txt"), "utf-8");
-    {
-        std::ofstream latin((QFile::encodeName(server.path("pedidos")) + "/PED1031 caf\xe9.txt").constData());
-        latin << "cp1252";
-    }
-    SessionRig<CurlTransferControl> rig;
-    enterPedidos(rig, server);
-    EXPECT_EQ(rig.remoteEntries(), (QStringList{"../", QString::fromUtf8("PED 1006 ação.txt"), QString::fromUtf8("PED1031 café.txt")}));
+    for (const auto& [refusal, absoluteHome] : {std::pair{"500 Unknown command.", true}, {"550 Unable to handle command", false}}) {
+        SCOPED_TRACE(refusal);
+        PyFtpServer::Options options;
+        options.refuseCommand = "MLSD";
+        options.refusal = refusal;
+        options.absoluteHome = absoluteHome;
+        PyFtpServer server(options);
+        ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+        server.writeFile(QString::fromUtf8("pedidos/PED 1006 ação.txt"), "utf-8");
+        {
+            std::ofstream latin((QFile::encodeName(server.path("pedidos")) + "/PED1031 caf\xe9.txt").constData());
+            latin << "cp1252";
+        }
+        SessionRig<CurlTransferControl> rig;
+        enterPedidos(rig, server);
+        EXPECT_EQ(rig.session.remote().path(), (options.absoluteHome ? server.root() : QString()) + "/pedidos");
+        const QStringList names{QString::fromUtf8("PED 1006 ação.txt"), QString::fromUtf8("PED1031 café.txt")};
+        EXPECT_EQ(rig.remoteEntries(), QStringList{"../"} + names);
 
-    const DownloadSummary s = rig.download();
-    EXPECT_EQ(s.fetched, 2) << rig.log().toStdString();
-    EXPECT_EQ(rig.localFiles(), (QStringList{QString::fromUtf8("PED 1006 ação.txt"), QString::fromUtf8("PED1031 café.txt")}));
-    EXPECT_EQ(readFile(rig.at(QString::fromUtf8("PED1031 café.txt"))), "cp1252");
-    EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files | QDir::Hidden), QStringList());
-    EXPECT_EQ(server.commandCount("MLSD"), 1) << "refused once, then LIST for the session";
-    EXPECT_EQ(server.commandCount("OPTS"), 1);
+        const DownloadSummary s = rig.download();
+        EXPECT_EQ(s.fetched, 2) << rig.log().toStdString();
+        EXPECT_EQ(rig.localFiles(), names);
+        EXPECT_EQ(readFile(rig.at(names[1])), "cp1252");
+        EXPECT_EQ(QDir(server.path("pedidos")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        EXPECT_EQ(server.commandCount("MLSD"), 1) << "refused once, then LIST for the session";
+        EXPECT_EQ(server.commandCount("OPTS"), 1);
+    }
 }

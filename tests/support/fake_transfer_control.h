@@ -4,8 +4,10 @@
 // StillExecuting the command stays running.
 #include "ftp/transfer_control.h"
 
+#include <QFile>
 #include <QHash>
 #include <QList>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -19,11 +21,35 @@ public:
         std::function<void(const FtpCommand&)> effect; // on completion, e.g. write a "recv"'s file
         std::optional<int> throwNumber;       // Execute raises a Failure with this code
         std::optional<RemoteListing> listing; // becomes LastListing on completion
-        bool lost = false;          // a failed reply: ServerLost
     };
     static Reply answer(const QString& text) { Reply r; r.answer = text; return r; }
     static Reply refusal(const QString& report = {}) { Reply r; r.ok = false; r.report = report; return r; }
     void script(const QString& commandTextOrVerb, const Reply& reply) { replies_[commandTextOrVerb] = reply; }
+
+    // A folder "/pedidos" holding novo.txt; a "recv" that succeeds leaves content(name) at the
+    // local path, as the control does.
+    static QByteArray content(const QString& name) { return "pedido " + name.toUtf8(); }
+    void scriptFolder()
+    {
+        Reply recv;
+        recv.effect = [](const FtpCommand& c) {
+            QFile f(c.args.value(1));
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                f.write(content(c.args.value(0)));
+        };
+        script("recv", recv);
+        script("dir", answer("./\r\n../\r\nnovo.txt\r\n"));
+        script("pwd", answer("/pedidos"));
+    }
+    // The listing behind `entries`: each with the size of its content, listed long enough ago
+    // for the download walk not to wait.
+    void listed(const QStringList& entries)
+    {
+        listing = RemoteListing{};
+        listing.listedAt = std::chrono::steady_clock::now() - std::chrono::seconds(2);
+        for (const QString& e : entries)
+            listing.sizes.insert(e, content(e).size());
+    }
 
     QList<FtpCommand> executed; // everything handed to Execute, in order
     QStringList calls;          // "Execute <text>" and "Cancel", in order
@@ -84,7 +110,7 @@ public:
     RemoteListing LastListing() const override { return listing; }
     bool LoginRefused() const override { return false; }
     bool ServerNotTrusted() const override { return false; }
-    bool ServerLost() const override { return !running_ && !current_.ok && current_.lost; }
+    bool ServerLost() const override { return false; }
     void setStateListener(std::function<void(FtpState)> listener) override { listener_ = std::move(listener); }
     void waitForProgress(int) override { ++waitCalls; }
     void emitState(FtpState state) { if (listener_) listener_(state); }

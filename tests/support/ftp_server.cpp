@@ -1,7 +1,5 @@
 #include "support/ftp_server.h"
 
-#include "support/loopback.h"
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -11,18 +9,12 @@
 #include <QThread>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-// Passive ports for a control port, the same rule as the python launcher uses.
-int passiveBase(int port) { return 10000 + (port % 400) * 50; }
 
 // A process and all its descendants, parents first (forking servers answer from a child).
 QList<pid_t> processTree(pid_t root)
@@ -116,21 +108,14 @@ void FtpServerFixture::giveToOwner(const QString& file) const
 
 QString FtpServerFixture::path(const QString& rel) const { return root() + QLatin1Char('/') + rel; }
 
-void FtpServerFixture::makeFolder(const QString& rel) const
+void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) const
 {
     QString sofar = root();
-    for (const QString& part : rel.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    for (const QString& part : rel.split(QLatin1Char('/')).mid(0, rel.count(QLatin1Char('/')))) {
         sofar += QLatin1Char('/') + part;
         QDir().mkdir(sofar);
         giveToOwner(sofar);
     }
-}
-
-void FtpServerFixture::writeFile(const QString& rel, const QByteArray& data) const
-{
-    const qsizetype slash = rel.lastIndexOf(QLatin1Char('/'));
-    if (slash > 0)
-        makeFolder(rel.left(slash));
     QFile f(path(rel));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(data);
@@ -196,7 +181,9 @@ bool PyFtpServer::launch()
     if (!options_.dropAfterCommand.isEmpty())
         args << QStringLiteral("--drop-after") << options_.dropAfterCommand;
     if (!options_.refuseCommand.isEmpty())
-        args << QStringLiteral("--refuse") << options_.refuseCommand;
+        args << QStringLiteral("--refuse") << options_.refuseCommand << QStringLiteral("--refusal") << options_.refusal;
+    if (options_.absoluteHome)
+        args << QStringLiteral("--absolute-home");
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_->waitForStarted(10000)) {
@@ -224,130 +211,122 @@ bool PyFtpServer::launch()
     return true;
 }
 
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool acceptsConnections(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(quint16(port));
+    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
 namespace {
 const char* const kSystemUser = "pedftp";
 const char* const kSystemPassword = "Pedidos-Teste-42";
-
-// Creates the system user once per machine (serialised across test processes).
-QString ensureSystemUser(int* uid, int* gid)
-{
-    if (::geteuid() != 0)
-        return QStringLiteral("these tests need root to create the user %1").arg(QLatin1String(kSystemUser));
-    const int lock = ::open("/tmp/pedidosftp-vsftpd-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    if (lock >= 0)
-        ::flock(lock, LOCK_EX);
-    QString problem;
-    if (!::getpwnam(kSystemUser)) {
-        QProcess add;
-        add.start(QStringLiteral("/usr/sbin/useradd"),
-                  {QStringLiteral("-M"), QStringLiteral("-d"), QStringLiteral("/tmp"), QStringLiteral("-s"),
-                   QStringLiteral("/bin/bash"), QLatin1String(kSystemUser)});
-        add.waitForFinished(20000);
-        if (add.exitCode() != 0)
-            problem = QStringLiteral("useradd failed: ") + QString::fromUtf8(add.readAllStandardError());
-    }
-    if (problem.isEmpty()) {
-        QProcess pw;
-        pw.start(QStringLiteral("/usr/sbin/chpasswd"), {});
-        pw.waitForStarted();
-        pw.write(QByteArray(kSystemUser) + ':' + kSystemPassword + '\n');
-        pw.closeWriteChannel();
-        pw.waitForFinished(20000);
-        if (pw.exitCode() != 0)
-            problem = QStringLiteral("chpasswd failed: ") + QString::fromUtf8(pw.readAllStandardError());
-    }
-    if (lock >= 0) {
-        ::flock(lock, LOCK_UN);
-        ::close(lock);
-    }
-    if (const passwd* p = ::getpwnam(kSystemUser)) {
-        *uid = int(p->pw_uid);
-        *gid = int(p->pw_gid);
-    }
-    return problem;
-}
 } // namespace
 
-FtpServerFixture::FtpServerFixture(SystemUser)
-    : FtpServerFixture(QLatin1String(kSystemUser), QLatin1String(kSystemPassword))
+SshServer::SshServer() : FtpServerFixture(QLatin1String(kSystemUser), QLatin1String(kSystemPassword))
 {
-}
-
-QString FtpServerFixture::adoptSystemUser(const QString& server)
-{
-    if (!QFileInfo::exists(server))
-        return server + QStringLiteral(" is not installed");
-    QString problem = ensureSystemUser(&ownerUid_, &ownerGid_);
-    if (problem.isEmpty() && ::chown(QFile::encodeName(root()).constData(), uid_t(ownerUid_), gid_t(ownerGid_)) != 0)
-        problem = QStringLiteral("cannot hand the served folder to %1").arg(user_);
-    return problem;
-}
-
-void FtpServerFixture::writeConfig(const QString& file, const QString& text) const
-{
-    QFile f(file);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(text.toUtf8());
-}
-
-bool FtpServerFixture::startDaemon(const QString& program, const QStringList& arguments)
-{
-    const QString name = QFileInfo(program).fileName();
-    process_ = std::make_unique<QProcess>();
-    process_->start(program, arguments);
-    if (!process_->waitForStarted(10000)) {
-        error_ = QStringLiteral("cannot start %1: %2").arg(name, process_->errorString());
-        return false;
-    }
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        if (process_->state() != QProcess::Running) {
-            error_ = QStringLiteral("%1 exited with %2 (port %3 taken?): %4")
-                         .arg(name)
-                         .arg(process_->exitCode())
-                         .arg(port_)
-                         .arg(logText());
-            process_.reset();
-            return false;
-        }
-        if (acceptsConnections(port_)) {
-            error_.clear();
-            return true;
-        }
-        QThread::msleep(20);
-    }
-    error_ = QStringLiteral("%1 does not accept connections on port %2").arg(name).arg(port_);
-    stop();
-    return false;
-}
-
-VsftpdServer::VsftpdServer() : FtpServerFixture(SystemUser{})
-{
-    error_ = adoptSystemUser(QStringLiteral("/usr/sbin/vsftpd"));
-    if (!error_.isEmpty())
+    if (::geteuid() != 0 || !QFileInfo::exists(QStringLiteral("/usr/sbin/sshd"))) {
+        error_ = QStringLiteral("the SFTP tests need root and /usr/sbin/sshd (openssh-server)");
         return;
-    QDir(dir_.path()).mkpath(QStringLiteral("empty"));
-    for (int attempt = 0; attempt < 5 && !launch(); ++attempt)
-        port_ = 0;
+    }
+    // The user, created once per machine; the lock serialises test programs running side by side.
+    QProcess account;
+    account.start(QStringLiteral("flock"), {QStringLiteral("/tmp/pedidosftp-vsftpd-user.lock"), QStringLiteral("sh"),
+                                            QStringLiteral("-c"),
+                                            QStringLiteral("id -u %1 >/dev/null 2>&1 || useradd -M -d /tmp -s /bin/bash %1;"
+                                                           " echo %1:%2 | chpasswd")
+                                                .arg(QLatin1String(kSystemUser), QLatin1String(kSystemPassword))});
+    const passwd* p = account.waitForFinished(30000) && account.exitCode() == 0 ? ::getpwnam(kSystemUser) : nullptr;
+    if (!p) {
+        error_ = QStringLiteral("cannot create the user %1: ").arg(user_) + QString::fromUtf8(account.readAllStandardError());
+        return;
+    }
+    ownerUid_ = int(p->pw_uid);
+    ownerGid_ = int(p->pw_gid);
+    giveToOwner(root());
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
+                                                QStringLiteral("-N"), QString(), QStringLiteral("-f"), hostKey()});
+    if (!keygen.waitForFinished(20000) || keygen.exitCode() != 0) {
+        error_ = QStringLiteral("ssh-keygen failed: ") + QString::fromUtf8(keygen.readAllStandardError());
+        return;
+    }
+    QDir().mkpath(QStringLiteral("/run/sshd")); // sshd's privilege separation folder
+    launch();
 }
 
-VsftpdServer::~VsftpdServer() { stop(); }
+SshServer::~SshServer() { stop(); }
 
-bool VsftpdServer::launch()
+QString SshServer::address() const { return QStringLiteral("sftp://127.0.0.1:%1").arg(port_); }
+
+QString SshServer::hostKey() const { return dir_.path() + QStringLiteral("/host_key"); }
+
+QByteArray SshServer::knownHostsLine() const
 {
-    if (port_ == 0)
+    QFile pub(hostKey() + QStringLiteral(".pub"));
+    if (!pub.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> fields = pub.readAll().split(' '); // type, key, comment
+    return "[127.0.0.1]:" + QByteArray::number(port_) + ' ' + fields.value(0) + ' ' + fields.value(1) + '\n';
+}
+
+QString SshServer::fingerprint() const
+{
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-l"), QStringLiteral("-f"), hostKey()});
+    keygen.waitForFinished(20000);
+    return QString::fromUtf8(keygen.readAllStandardOutput()).split(QLatin1Char(' ')).value(1); // "256 SHA256:... comment"
+}
+
+// A port free a moment ago may be taken when sshd binds it: a few tries, each up once its log
+// says it listens.
+bool SshServer::launch()
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
         port_ = freeLoopbackPort();
-    const int base = passiveBase(port_);
-    const QString conf = dir_.path() + QStringLiteral("/vsftpd.conf");
-    writeConfig(conf, QStringLiteral(
-                "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
-                "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
-                "pasv_enable=YES\npasv_min_port=%2\npasv_max_port=%3\npasv_address=127.0.0.1\n"
-                "secure_chroot_dir=%4\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%5\n"
-                "local_root=%6\n")
-                .arg(port_)
-                .arg(base)
-                .arg(base + 49)
-                .arg(dir_.path() + QStringLiteral("/empty"), logPath(), root()));
-    return startDaemon(QStringLiteral("/usr/sbin/vsftpd"), {conf});
+        QFile conf(dir_.path() + QStringLiteral("/sshd_config"));
+        if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            conf.write(QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3/sshd.pid\n"
+                                      "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
+                                      "PubkeyAuthentication no\nUsePAM no\nPermitRootLogin no\nAllowUsers %4\n"
+                                      "LogLevel VERBOSE\nSubsystem sftp internal-sftp -d %5\n")
+                           .arg(port_)
+                           .arg(hostKey(), dir_.path(), user_, root())
+                           .toUtf8());
+        conf.close();
+        QFile::remove(logPath());
+        process_ = std::make_unique<QProcess>();
+        process_->start(QStringLiteral("/usr/sbin/sshd"),
+                        {QStringLiteral("-D"), QStringLiteral("-f"), conf.fileName(), QStringLiteral("-E"), logPath()});
+        process_->waitForStarted(10000);
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired() && isRunning(); QThread::msleep(20)) {
+            if (logText().contains(QStringLiteral("Server listening on"))) {
+                error_.clear();
+                return true;
+            }
+        }
+        error_ = QStringLiteral("sshd did not listen on port %1: %2").arg(port_).arg(logText());
+        stop();
+    }
+    return false;
 }

@@ -1,18 +1,26 @@
 #pragma once
-// Real FTP servers on loopback for the tests, each serving a fresh temporary folder and
-// logging every command to a file of its own: PyFtpServer (pyftpdlib, plain FTP or explicit
-// TLS, misbehaving as its Options say; names go out with their bytes on disk) and VsftpdServer
-// (LIST only, no MLSD, absolute login folder; it logs in a system user created on first use,
-// which needs root: otherwise isRunning() is false and error() says why).
+// Real servers on loopback for the tests, each serving a fresh temporary folder (root(), the
+// login folder) and logging to a file of its own, which loginCount() and commandCount() read.
+//
+//   PyFtpServer server;                       // pyftpdlib (ftp_server.py), user/password below
+//   ASSERT_TRUE(server.isRunning()) << server.error();
+//   server.writeFile("pedidos/PED1.txt", "...");
+//   control.setAddress(server.address());     // "127.0.0.1:<port>" ("ftps://..." with TLS)
+//
+// SshServer: a private OpenSSH sshd serving root() over SFTP to a system user it creates (tests
+// run as root). When that cannot be, isRunning() is false and error() says why (then GTEST_SKIP).
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <memory>
 
 class QProcess;
+
+// A loopback port that was free a moment ago; whether something accepts connections on one.
+int freeLoopbackPort();
+bool acceptsConnections(int port);
 
 class FtpServerFixture {
 public:
@@ -26,10 +34,10 @@ public:
     virtual QString address() const;      // what the window's address box would hold
     QString user() const { return user_; }
     QString password() const { return password_; }
-    QString root() const;                 // the folder served (login folder)
+    QString root() const;
 
     QString logText() const;
-    int loginCount() const;               // successful logins so far (from the log)
+    int loginCount() const;               // successful logins so far
     int commandCount(const QString& word) const; // commands received with this word ("USER")
 
     void stop();
@@ -43,19 +51,9 @@ public:
     void appendFile(const QString& rel, const QByteArray& data) const; // as a writer adding lines
     QByteArray readFile(const QString& rel) const;
     bool exists(const QString& rel) const;
-    void makeFolder(const QString& rel) const;
 
 protected:
     FtpServerFixture(QString user, QString password);
-    // For servers that log in a system user (vsftpd, sshd): created on first use (tests run as
-    // root) and made the owner of root() by adoptSystemUser, which says why when it cannot.
-    struct SystemUser {};
-    explicit FtpServerFixture(SystemUser);
-    QString adoptSystemUser(const QString& server);
-    // Daemons with a configuration file: started with `arguments`, up once they accept
-    // connections on port_ (false, and error() says why, when they do not).
-    void writeConfig(const QString& file, const QString& text) const;
-    bool startDaemon(const QString& program, const QStringList& arguments);
     virtual bool launch() = 0;
     QString logPath() const;
     void signalAll(int signal);
@@ -76,7 +74,7 @@ public:
     struct Options {
         QString user = QStringLiteral("pedidos");
         QString password = QStringLiteral("s3nh@ secreta");
-        bool tls = false;
+        bool tls = false;               // explicit TLS, a self-signed certificate (certFile())
         QString tlsName = QStringLiteral("127.0.0.1"); // the name the certificate is issued for
         bool tlsExpired = false;                        // a certificate that expired yesterday
         double idleTimeoutSec = 0;      // 0: pyftpdlib's default (300 s)
@@ -86,9 +84,10 @@ public:
         // A command word ("DELE", "RETR"): the first such command is carried out, and the
         // connection closed without a reply.
         QString dropAfterCommand;
-        // A command word ("MLSD") answered "550 Unable to handle command", as a server whose
-        // administrator denies it.
+        // A command word ("MLSD") answered with `refusal`, as a server that lacks or denies it.
         QString refuseCommand;
+        QString refusal = QStringLiteral("550 Unable to handle command");
+        bool absoluteHome = false;      // PWD shows the login folder as the machine's path (no chroot)
     };
     PyFtpServer();
     explicit PyFtpServer(const Options& options);
@@ -105,13 +104,22 @@ private:
     Options options_;
 };
 
-class VsftpdServer : public FtpServerFixture {
+class SshServer : public FtpServerFixture {
 public:
-    VsftpdServer();
-    ~VsftpdServer() override;
+    SshServer();
+    ~SshServer() override;
+
+    QString address() const override;   // "sftp://127.0.0.1:<port>"
+    // The server's key as ssh-keyscan writes it ("[127.0.0.1]:<port> ssh-ed25519 AAAA...\n").
+    QByteArray knownHostsLine() const;
+    QString fingerprint() const;        // as ssh-keygen -l shows it ("SHA256:...")
 
 protected:
     bool launch() override;
-    QString loginMarker() const override { return QStringLiteral("OK LOGIN"); }
-    QString commandMarker(const QString& word) const override { return QStringLiteral("\"") + word; }
+    QString loginMarker() const override { return QStringLiteral("Accepted password for"); }
+    // sshd logs no commands: the word is a text of its log ("Failed password for").
+    QString commandMarker(const QString& word) const override { return word; }
+
+private:
+    QString hostKey() const;
 };

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""Loopback FTP server for the tests, built on pyftpdlib: binds 127.0.0.1 on --port (0: a free
-one), prints "READY <port>" once it accepts connections and logs every command to --log. The
-options that make it misbehave are those of PyFtpServer::Options (tests/support/ftp_server.h).
-A refused login is answered after 0.2 s (pyftpdlib waits 3 s).
+"""Loopback FTP server for the tests, on pyftpdlib, with the faults ftp_server.h lists.
+
+Binds 127.0.0.1 on --port (0: a free one), prints "READY <port>" once it accepts connections
+and logs every command (DEBUG) to --log. A refused login is answered after 0.2 s, not 3 s.
 """
 import argparse
 import logging
@@ -65,7 +65,9 @@ def main():
     p.add_argument("--mute", action="store_true")
     p.add_argument("--lie-size", type=int, default=0)  # SIZE answers this many bytes too many
     p.add_argument("--drop-after", default="")  # a command word: carried out once without a reply
-    p.add_argument("--refuse", default="")  # a command word answered 550
+    p.add_argument("--refuse", default="")  # a command word answered with --refusal
+    p.add_argument("--refusal", default="550 Unable to handle command")
+    p.add_argument("--absolute-home", action="store_true")  # PWD shows the machine's path
     a = p.parse_args()
 
     if a.mute:
@@ -160,7 +162,17 @@ def main():
 
     if a.refuse:
         setattr(Handler, "ftp_" + a.refuse.upper(),
-                lambda self, *args: self.respond("550 Unable to handle command"))
+                lambda self, *args: self.respond(a.refusal))
+
+    if a.absolute_home:
+        # The login folder as an absolute path of the machine, as servers without chroot show it.
+        from pyftpdlib.filesystems import AbstractedFS
+
+        class WholeFS(AbstractedFS):
+            def __init__(self, root, cmd_channel):
+                super().__init__("/", cmd_channel)
+                self.cwd = root
+        Handler.abstracted_fs = WholeFS
 
     # Names as their bytes on disk, whatever their encoding (pyftpdlib would put "?" for bytes
     # that are not UTF-8), as servers on POSIX file systems send them.

@@ -1,7 +1,7 @@
 #include "test_database.h"
 
 #include "import/db/firebird/firebird_connection.h"
-#include "support/loopback.h"
+#include "support/ftp_server.h"
 
 #include <QCryptographicHash>
 #include <QDir>

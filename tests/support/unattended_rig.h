@@ -2,23 +2,13 @@
 // The real program, the way a scheduler starts it: a copy of the executable in an application
 // folder of its own (ftp.ini, Zelto.ini and the run lock live there), the local folder as its
 // working folder, and cron's environment: no display, no QT_QPA_PLATFORM, no XDG_RUNTIME_DIR.
-//
-//   rig::Program program;                              // folders made, executable copied
-//   program.writeFtpIni(server);
-//   db.writeZeltoIni(program.appFolder());
-//   const rig::Result r = program.run();               // a whole run
-//   rig::Run run(program);                             // or one started, to be watched and killed
-//   run.waitUntil([&] { return program.hasPartFile(); }, 20000);
-//   run.kill();
+// rig::Program runs it to its end; rig::Run starts one to be watched and killed.
 #include "support/ftp_server.h"
 #include "support/test_database.h"
 #include "support/test_util.h"
 
-#include <QByteArray>
 #include <QMap>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -106,7 +96,23 @@ struct Booked {
 using BookedOrders = QMap<int, Booked>;
 BookedOrders bookedOrders(const testdb::FirebirdTestDatabase& db);
 
-// Something (or nothing) in `text` for failure messages.
+// The whole run for failure messages.
 std::string describe(const Result& r);
 
 } // namespace rig
+
+// Where the unattended runs start from: an FTP server on loopback, a Firebird database, and the
+// program whose ftp.ini and Zelto.ini point at them.
+struct Unattended : ::testing::Test {
+    PyFtpServer server;
+    testdb::FirebirdTestDatabase db;
+    rig::Program program;
+    explicit Unattended(const PyFtpServer::Options& options = {}) : server(options) {}
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.isRunning()) << server.error().toStdString();
+        ASSERT_EQ(program.error(), QString());
+        program.writeFtpIni(server);
+        db.writeZeltoIni(program.appFolder());
+    }
+};
